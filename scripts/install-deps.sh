@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the program needs to build, run and be tested;
+# packages already installed are skipped.
+set -euo pipefail
+packages=(
+  cmake g++ make pkg-config sqlite3
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+  libxlsxwriter-dev
+  fonts-noto-cjk fonts-liberation2
+  xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
