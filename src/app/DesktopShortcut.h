@@ -1,0 +1,11 @@
+#pragma once
+#include <QString>
+
+namespace app {
+// "Velmora销售小票打印软件(标准版).desktop"
+QString shortcutFileName();
+// Writes the desktop launcher to the program (replacing any), marked
+// executable; returns its path, or an empty text when it could not be
+// written (nothing is shown then).
+QString writeDesktopShortcut();
+} // namespace app

@@ -1,0 +1,29 @@
+#include "app/Rights.h"
+
+#include "admin/XtUnit.h"
+#include "history/XstjUnit.h"
+#include "ticket/MainUnit.h"
+#include "ui/FormKit.h"
+
+namespace app {
+
+RightsColumn rightsColumn(const QString &rights)
+{
+    return rights == QLatin1String("管理员") ? RightsColumn::Administrator : RightsColumn::Ordinary;
+}
+
+void applyRights(RightsColumn column)
+{
+    const bool admin = column == RightsColumn::Administrator;
+    ui::setEditable(MainForm->Edit1, admin);
+    ui::setEditable(MainForm->Edit5, false);
+    ui::setEditable(MainForm->Memo1, false);
+    ui::setEditable(XtForm->Edit1, admin);
+    ui::setEditable(XtForm->Memo1, admin);
+    XtForm->SpeedButton1->setEnabled(admin);
+    XtForm->SpeedButton3->setEnabled(admin);
+    XstjForm->SpeedButton4->setEnabled(admin);
+    XstjForm->N6->setEnabled(admin);
+}
+
+} // namespace app

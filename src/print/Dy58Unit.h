@@ -1,0 +1,18 @@
+#pragma once
+// 打印预览
+#include "ui/Form.h"
+#include "store/Connection.h"
+#include "store/Query.h"
+
+class TDy58Form : public ui::Form {
+    Q_OBJECT
+public:
+    explicit TDy58Form(QWidget *parent = nullptr);
+    ~TDy58Form() override;
+
+    Connection ADOConnection1;
+    Query ADODataSet1; // "select * from xsxx"
+    Query ADODataSet2; // "select * from dynr"
+};
+
+extern TDy58Form *Dy58Form;

@@ -1,0 +1,77 @@
+#include "store/Idioms.h"
+
+#include "store/Connection.h"
+#include "store/Query.h"
+
+namespace idiom {
+
+void reopen(Query &query, const QString &sql)
+{
+    query.close();
+    query.clearSql();
+    query.addSql(sql);
+    query.open();
+}
+
+void containsSearch(Query &query, const QString &table, const QString &column, const QString &text)
+{
+    query.close();
+    query.clearSql();
+    query.addSql(QStringLiteral("select * from %1 where %2 like ?").arg(table, column));
+    query.bindValue(QStringLiteral("%") + text + QStringLiteral("%"));
+    query.open();
+}
+
+void exactSearch(Query &query, const QString &table, const QString &column, const QString &text)
+{
+    query.close();
+    query.clearSql();
+    query.addSql(QStringLiteral("select * from %1 where %2 = ?").arg(table, column));
+    query.bindValue(text);
+    query.open();
+}
+
+static void setAll(Query &query, FieldValues values)
+{
+    for (const auto &[name, text] : values)
+        query.setFieldText(name, text);
+}
+
+void appendRow(Query &query, FieldValues values)
+{
+    // Appending needs no trip to the last row of a long table: the new row
+    // lands after the snapshot either way.
+    query.append();
+    setAll(query, values);
+    query.post();
+}
+
+void changeRow(Query &query, FieldValues values)
+{
+    query.edit();
+    setAll(query, values);
+    query.post();
+}
+
+void emptyTable(Query &query)
+{
+    while (!query.eof())
+        query.remove();
+}
+
+void reconnectAndReopen(Connection &connection, std::initializer_list<Reopen> queries)
+{
+    connection.close();
+    for (const Reopen &r : queries)
+        r.query->close();
+    connection.setConnectionString(connstr::runtime());
+    connection.setLoginPrompt(false);
+    for (const Reopen &r : queries)
+        r.query->clearSql();
+    for (const Reopen &r : queries)
+        r.query->addSql(r.sql);
+    for (const Reopen &r : queries)
+        r.query->open();
+}
+
+} // namespace idiom

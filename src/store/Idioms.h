@@ -1,0 +1,41 @@
+#pragma once
+// The ways every window talks to its tables, by name. Typed text is always a
+// bound value, never part of the SQL text.
+#include <QString>
+#include <initializer_list>
+#include <utility>
+
+class Connection;
+class Query;
+
+namespace idiom {
+
+using FieldValues = std::initializer_list<std::pair<QString, QString>>;
+
+// Close, replace the SQL text, open.
+void reopen(Query &query, const QString &sql);
+
+// Every row whose column contains the text anywhere ("%" and "_" in the text
+// keep their wildcard meaning; an empty text finds every row). No order.
+void containsSearch(Query &query, const QString &table, const QString &column, const QString &text);
+
+// Every row whose column equals the text exactly.
+void exactSearch(Query &query, const QString &table, const QString &column, const QString &text);
+
+// Edit, move to the last row, append, set the columns from text, post: one
+// new row at the end of the result and of the table.
+void appendRow(Query &query, FieldValues values);
+// Edit the current row (a new one on an empty result), set, post.
+void changeRow(Query &query, FieldValues values);
+// While the query is not at its end, delete its current row.
+void emptyTable(Query &query);
+
+struct Reopen {
+    Query *query;
+    QString sql;
+};
+// Close the connection and the queries, point the connection at data.mdb in
+// the current directory as it is now, reopen the queries in order.
+void reconnectAndReopen(Connection &connection, std::initializer_list<Reopen> queries);
+
+} // namespace idiom

@@ -1,0 +1,326 @@
+#include "NumberText.h"
+
+#include "AppError.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <locale.h>
+#include <string>
+
+namespace numtext {
+
+namespace {
+
+bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+// ASCII only: other scripts' digits are not accepted in an amount.
+bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+// Out-of-range fallback for from_chars, which refuses results that underflow
+// into subnormals or zero; those are still numbers. Uses the "C" locale
+// explicitly, so the machine's locale cannot change the decimal point.
+std::optional<Extended> readOutOfRange(const std::string &normalized)
+{
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    if (!cLocale)
+        return std::nullopt;
+    char *end = nullptr;
+    const Extended value = strtold_l(normalized.c_str(), &end, cLocale);
+    if (end != normalized.c_str() + normalized.size() || std::isinf(value))
+        return std::nullopt;
+    return value;
+}
+
+// A value as decimal digits: significant digits d1 d2 ... dn meaning
+// d1.d2...dn × 10^exponent. No digits means zero.
+struct Decimal {
+    bool negative = false;
+    std::string digits;
+    int exponent = 0;
+};
+
+// |value| (finite) correctly rounded to `count` significant digits.
+Decimal toDecimal(Extended value, int count)
+{
+    Decimal d;
+    d.negative = std::signbit(value);
+    if (value == 0)
+        return d;
+    std::string buf(std::size_t(count) + 32, '\0');
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(value),
+                                   std::chars_format::scientific, count - 1);
+    const char *p = buf.data();
+    for (; p != res.ptr && *p != 'e'; ++p) {
+        if (*p != '.')
+            d.digits += *p;
+    }
+    ++p; // 'e'
+    if (*p == '+')
+        ++p;
+    std::from_chars(p, res.ptr, d.exponent);
+    return d;
+}
+
+// Keeps the first `keep` digits of `d`, a half (or more) in the dropped part
+// going away from zero; a carry out of the first digit raises the exponent.
+void roundDigits(Decimal &d, std::size_t keep)
+{
+    if (d.digits.size() <= keep)
+        return;
+    const bool up = d.digits[keep] >= '5';
+    d.digits.resize(keep);
+    if (!up)
+        return;
+    std::size_t i = keep;
+    while (i > 0 && d.digits[i - 1] == '9') {
+        d.digits[i - 1] = '0';
+        --i;
+    }
+    if (i == 0) {
+        d.digits.insert(d.digits.begin(), '1');
+        d.digits.pop_back();
+        ++d.exponent;
+    } else {
+        ++d.digits[i - 1];
+    }
+}
+
+void dropTrailingZeros(Decimal &d)
+{
+    const auto last = d.digits.find_last_not_of('0');
+    d.digits.resize(last == std::string::npos ? 0 : last + 1);
+}
+
+// |value| rounded to `count` significant digits, half away from zero, judged
+// on its exact decimal expansion; trailing zeros dropped.
+Decimal roundSignificant(Extended value, int count)
+{
+    Decimal d = toDecimal(value, 40);
+    // 40 digits decide every case except a dropped part reading exactly
+    // "500…0": that may be a true half or a value just below one that the
+    // 40-digit text rounded up. Enough digits to be exact settle it (an
+    // 80-bit value never has more than about 11 500 significant digits).
+    const std::size_t n = std::size_t(count);
+    if (d.digits.size() > n && d.digits[n] == '5'
+        && d.digits.find_first_not_of('0', n + 1) == std::string::npos) {
+        d = toDecimal(value, 12000);
+    }
+    roundDigits(d, n);
+    dropTrailingZeros(d);
+    return d;
+}
+
+QString nonFinite(Extended value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NAN");
+    return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+}
+
+// |value| in hundredths, as a digit string: the 18-digit decimal text of the
+// value rounded to two decimals, a half going away from zero.
+std::string hundredths(Extended value)
+{
+    Decimal d = toDecimal(value, 18);
+    if (d.digits.empty())
+        return "0";
+    // Digits worth at least 0.01: digit i is worth 10^(exponent - i).
+    const int keep = d.exponent + 3;
+    if (keep < 0)
+        return "0";
+    if (keep == 0) // the first digit is the thousandths
+        return d.digits[0] >= '5' ? "1" : "0";
+    if (std::size_t(keep) >= d.digits.size())
+        return d.digits + std::string(std::size_t(keep) - d.digits.size(), '0');
+    roundDigits(d, std::size_t(keep));
+    // A carry out of the first digit (9.995 -> 10.00) adds a place.
+    const std::size_t width = std::size_t(d.exponent + 3);
+    return d.digits + std::string(width - d.digits.size(), '0');
+}
+
+} // namespace
+
+std::optional<Extended> tryParse(const QString &text)
+{
+    qsizetype i = 0;
+    qsizetype end = text.size();
+    while (i < end && isBlank(text[i]))
+        ++i;
+    while (end > i && isBlank(text[end - 1]))
+        --end;
+
+    // Rewritten as "[-]d+.d+[e[-]d+]", a form from_chars reads, which is not
+    // the case for "+1", "." or "5." as typed.
+    std::string normalized;
+    if (i < end && (text[i] == u'+' || text[i] == u'-')) {
+        if (text[i] == u'-')
+            normalized += '-';
+        ++i;
+    }
+    std::string whole;
+    std::string fraction;
+    bool point = false;
+    for (; i < end && isDigit(text[i]); ++i)
+        whole += char(text[i].unicode());
+    if (i < end && text[i] == u'.') {
+        point = true;
+        for (++i; i < end && isDigit(text[i]); ++i)
+            fraction += char(text[i].unicode());
+    }
+    if (whole.empty() && fraction.empty() && !point)
+        return std::nullopt;
+    normalized += whole.empty() ? "0" : whole;
+    normalized += '.';
+    normalized += fraction.empty() ? "0" : fraction;
+    if (i < end && (text[i] == u'e' || text[i] == u'E')) {
+        normalized += 'e';
+        ++i;
+        if (i < end && (text[i] == u'+' || text[i] == u'-')) {
+            if (text[i] == u'-')
+                normalized += '-';
+            ++i;
+        }
+        if (i == end || !isDigit(text[i]))
+            return std::nullopt;
+        for (; i < end && isDigit(text[i]); ++i)
+            normalized += char(text[i].unicode());
+    }
+    if (i != end)
+        return std::nullopt;
+
+    Extended value = 0;
+    const char *first = normalized.data();
+    const char *last = first + normalized.size();
+    const auto res = std::from_chars(first, last, value, std::chars_format::general);
+    if (res.ec == std::errc::result_out_of_range)
+        return readOutOfRange(normalized);
+    if (res.ec != std::errc() || res.ptr != last)
+        return std::nullopt;
+    return value;
+}
+
+Extended parse(const QString &text)
+{
+    if (const auto value = tryParse(text))
+        return *value;
+    throw AppError(u'\'' + text + QStringLiteral("' is not a valid floating point value"));
+}
+
+QString general(Extended value)
+{
+    if (!std::isfinite(value))
+        return nonFinite(value);
+    const Decimal d = roundSignificant(value, 15);
+    if (d.digits.empty())
+        return QStringLiteral("0");
+
+    std::string out = d.negative ? "-" : "";
+    const int digitCount = int(d.digits.size());
+    if (d.exponent < -5 || d.exponent >= 15) {
+        out += d.digits[0];
+        if (digitCount > 1) {
+            out += '.';
+            out.append(d.digits, 1);
+        }
+        out += 'E';
+        out += std::to_string(d.exponent);
+    } else if (d.exponent < 0) {
+        out += "0.";
+        out.append(std::size_t(-d.exponent - 1), '0');
+        out += d.digits;
+    } else {
+        const int wholeDigits = d.exponent + 1;
+        if (digitCount <= wholeDigits) {
+            out += d.digits;
+            out.append(std::size_t(wholeDigits - digitCount), '0');
+        } else {
+            out.append(d.digits, 0, std::size_t(wholeDigits));
+            out += '.';
+            out.append(d.digits, std::size_t(wholeDigits));
+        }
+    }
+    return QString::fromLatin1(out);
+}
+
+QString fixed2(Extended value)
+{
+    if (!std::isfinite(value))
+        return nonFinite(value);
+    std::string cents = hundredths(value);
+    const auto firstNonZero = cents.find_first_not_of('0');
+    const bool zero = firstNonZero == std::string::npos;
+    cents.erase(0, zero ? cents.size() : firstNonZero);
+    if (cents.size() < 3)
+        cents.insert(0, 3 - cents.size(), '0');
+    cents.insert(cents.size() - 2, 1, '.');
+    if (value < 0 && !zero)
+        cents.insert(0, 1, '-');
+    return QString::fromLatin1(cents);
+}
+
+QString grid2(Extended value)
+{
+    QString text = fixed2(value);
+    if (!text.contains(u'.'))
+        return text; // not a finite number
+    while (text.endsWith(u'0'))
+        text.chop(1);
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    return text;
+}
+
+qint64 toFixed4(double value)
+{
+    const Extended scaled = static_cast<Extended>(value) * 10000.0L;
+    // llrintl is undefined past the qint64 range; an amount that large (or
+    // not a number at all) means something upstream went wrong.
+    if (!(std::fabs(scaled) < 9.2e18L))
+        throw AppError(QStringLiteral("金额超出范围"));
+    return llrintl(scaled);
+}
+
+QString fixed4Text(qint64 fixed)
+{
+    const bool negative = fixed < 0;
+    // Through unsigned so that the most negative value has a magnitude too.
+    const quint64 magnitude = negative ? 0 - quint64(fixed) : quint64(fixed);
+    const quint64 whole = magnitude / 10000;
+    const quint64 fraction = magnitude % 10000;
+
+    std::string text = negative ? "-" : "";
+    text += std::to_string(whole);
+    std::string fractionDigits;
+    if (fraction != 0) {
+        fractionDigits = std::to_string(fraction);
+        fractionDigits.insert(0, 4 - fractionDigits.size(), '0');
+        fractionDigits.erase(fractionDigits.find_last_not_of('0') + 1);
+        text += '.';
+        text += fractionDigits;
+    }
+
+    // Whole parts stay below 10^15 and the smallest step is 0.0001, so the
+    // plain text is already the general format unless it is too precise.
+    std::size_t significant = 0;
+    if (whole != 0)
+        significant = std::to_string(whole).size() + fractionDigits.size();
+    else if (!fractionDigits.empty())
+        significant = fractionDigits.size() - fractionDigits.find_first_not_of('0');
+    if (significant > 15)
+        return general(parse(QString::fromLatin1(text)));
+    return QString::fromLatin1(text);
+}
+
+QString displayRound(qint64 fixed)
+{
+    const std::string text = fixed4Text(fixed).toStdString();
+    double read = 0;
+    std::from_chars(text.data(), text.data() + text.size(), read);
+    const double cent = 0.01;
+    const Extended quotient = static_cast<Extended>(read) / static_cast<Extended>(cent);
+    const Extended cents = rintl(quotient);
+    const double rounded = static_cast<double>(cents * static_cast<Extended>(cent));
+    return general(rounded);
+}
+
+} // namespace numtext

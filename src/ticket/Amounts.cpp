@@ -1,0 +1,48 @@
+#include "ticket/Amounts.h"
+
+#include "store/NumberText.h"
+
+#include <cmath>
+
+namespace amounts {
+
+using numtext::Extended;
+
+QString lineAmount(const QString &price, const QString &quantity)
+{
+    const Extended p = numtext::parse(price);
+    const Extended q = numtext::parse(quantity);
+    return numtext::general(p * q);
+}
+
+QString afterDiscount(const QString &price, const QString &quantity, const QString &discount)
+{
+    static constexpr Extended kTenth = 0.1L;
+    const Extended p = numtext::parse(price);
+    const Extended q = numtext::parse(quantity);
+    const Extended d = numtext::parse(discount);
+    return numtext::general(((p * q) * d) * kTenth);
+}
+
+QString change(const QString &received, const QString &totalAfterDiscount)
+{
+    if (received.isEmpty())
+        return {};
+    const Extended r = numtext::parse(received);
+    const Extended t = numtext::parse(totalAfterDiscount);
+    return numtext::general(r - t);
+}
+
+QString cutFraction(const QString &amount)
+{
+    return numtext::general(std::trunc(numtext::parse(amount)));
+}
+
+QString normalisedPrice(const QString &price)
+{
+    if (price.isEmpty())
+        return {};
+    return numtext::general(numtext::parse(numtext::fixed2(numtext::parse(price))));
+}
+
+} // namespace amounts

@@ -1,0 +1,485 @@
+#include "ticket/MainUnit.h"
+
+#include "admin/XtUnit.h"
+#include "app/Help.h"
+#include "history/XstjUnit.h"
+#include "store/Clock.h"
+#include "store/Idioms.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/FormKit.h"
+#include "ui/KeyFilter.h"
+#include "ui/ListGrid.h"
+#include "ui/MessageBox.h"
+#include "ui/PickList.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QVBoxLayout>
+
+TMainForm *MainForm = nullptr;
+
+namespace {
+const QString kCaption = QStringLiteral("Velmora销售小票打印软件 V18.0(标准版)");
+
+QComboBox *editableCombo(QWidget *parent, const char *name, const QStringList &items)
+{
+    auto *c = ui::make<QComboBox>(parent, name);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setCompleter(nullptr);
+    c->addItems(items);
+    c->setCurrentIndex(-1);
+    c->setEditText(QString());
+    return c;
+}
+
+QFont totalsFont()
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("黑体"), QStringLiteral("SimHei"), QStringLiteral("Noto Sans CJK SC")});
+    f.setPixelSize(21);
+    f.setBold(true);
+    return f;
+}
+
+void setTextColour(QWidget *w, const QColor &colour)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Text, colour);
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::ButtonText, colour);
+    w->setPalette(p);
+}
+} // namespace
+
+TMainForm::TMainForm(QWidget *parent)
+    : QMainWindow(parent),
+      ADOConnection1(connstr::designShort()),
+      ADOQuery1(ADOConnection1, QStringLiteral("select * from spxx")),
+      ADOQuery2(ADOConnection1, QStringLiteral("select * from xsxx")),
+      ADOQuery3(ADOConnection1, QStringLiteral("select * from dynr")),
+      ADOQuery4(ADOConnection1, QStringLiteral("select * from xstj")),
+      ADOQuery5(ADOConnection1, QStringLiteral("select * from xsmx")),
+      ADOQuery6(ADOConnection1, QStringLiteral("select * from id")),
+      ADOQuery7(ADOConnection1, QStringLiteral("select * from username")),
+      DBSumList1(ADOQuery2, {QStringLiteral("数量"), QStringLiteral("金额"), QStringLiteral("折后")})
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(kCaption);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    ADOConnection1.setLoginPrompt(false);
+    // All queries but the archived lines open with the window; that one is
+    // first opened by the reconnection of 添加.
+    for (Query *q : {&ADOQuery1, &ADOQuery2, &ADOQuery3, &ADOQuery4, &ADOQuery6, &ADOQuery7})
+        q->open();
+
+    buildControls();
+    wireHandlers();
+
+    Timer1.setInterval(1000);
+    ui::on(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    Timer1.start();
+
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    if (MainForm == this)
+        MainForm = nullptr;
+}
+
+void TMainForm::buildControls()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("Image1"));
+    setCentralWidget(central);
+    auto *outer = new QVBoxLayout(central);
+    outer->setContentsMargins(10, 8, 10, 4);
+    outer->setSpacing(6);
+
+    // Ticket head.
+    auto *head = new QGridLayout;
+    Edit1 = ui::make<QLineEdit>(central, "Edit1");
+    Label2 = ui::label(central, "Label2", QStringLiteral("单号："), Edit1);
+    CheckBox1 = ui::make<QCheckBox>(central, "CheckBox1", QStringLiteral("时间："));
+    Edit2 = ui::make<QLineEdit>(central, "Edit2");
+    Edit2->setAccessibleName(QStringLiteral("时间："));
+    ui::setWindowBackground(Edit2, false);
+    CheckBox2 = ui::make<QCheckBox>(central, "CheckBox2", QStringLiteral("客户："));
+    CheckBox2->setChecked(true);
+    Edit9 = ui::make<QLineEdit>(central, "Edit9");
+    Edit9->setAccessibleName(QStringLiteral("客户："));
+    CheckBox3 = ui::make<QCheckBox>(central, "CheckBox3", QStringLiteral("电话："));
+    CheckBox3->setChecked(true);
+    Edit10 = ui::make<QLineEdit>(central, "Edit10");
+    Edit10->setAccessibleName(QStringLiteral("电话："));
+    head->addWidget(Label2, 0, 0);
+    head->addWidget(Edit1, 0, 1);
+    head->addWidget(CheckBox1, 0, 2);
+    head->addWidget(Edit2, 0, 3);
+    head->addWidget(CheckBox2, 1, 0);
+    head->addWidget(Edit9, 1, 1);
+    head->addWidget(CheckBox3, 1, 2);
+    head->addWidget(Edit10, 1, 3);
+    head->setColumnStretch(1, 1);
+    head->setColumnStretch(3, 1);
+    outer->addLayout(head);
+
+    // Line input.
+    auto *line = new QGridLayout;
+    ComboBox1 = editableCombo(central, "ComboBox1", {});
+    Label4 = ui::label(central, "Label4", QStringLiteral("品名："), ComboBox1);
+    Edit3 = ui::make<QLineEdit>(central, "Edit3");
+    Label5 = ui::label(central, "Label5", QStringLiteral("单价："), Edit3);
+    Edit4 = ui::make<QLineEdit>(central, "Edit4", QStringLiteral("1"));
+    Label6 = ui::label(central, "Label6", QStringLiteral("数量："), Edit4);
+    QStringList discounts{QStringLiteral("10")};
+    for (int tenths = 99; tenths >= 1; --tenths)
+        discounts << QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10);
+    ComboBox2 = editableCombo(central, "ComboBox2", discounts);
+    ComboBox2->setMaxVisibleItems(15);
+    ComboBox2->setEditText(QStringLiteral("10"));
+    Label7 = ui::label(central, "Label7", QStringLiteral("折扣："), ComboBox2);
+    SpeedButton9 = ui::button(central, "SpeedButton9", QStringLiteral("抹零"));
+    Edit11 = ui::make<QLineEdit>(central, "Edit11");
+    Label3 = ui::label(central, "Label3", QStringLiteral("金额："), Edit11);
+    Edit12 = ui::make<QLineEdit>(central, "Edit12");
+    Label16 = ui::label(central, "Label16", QStringLiteral("折后："), Edit12);
+    for (QLineEdit *amount : {Edit11, Edit12}) {
+        ui::setEditable(amount, false);
+        setTextColour(amount, Qt::red);
+    }
+    SpeedButton2 = ui::button(central, "SpeedButton2", QStringLiteral("添加"));
+    SpeedButton3 = ui::button(central, "SpeedButton3", QStringLiteral("修改"));
+    SpeedButton4 = ui::button(central, "SpeedButton4", QStringLiteral("删除"));
+    SpeedButton3->setEnabled(false);
+    SpeedButton4->setEnabled(false);
+    line->addWidget(Label4, 0, 0);
+    line->addWidget(ComboBox1, 0, 1, 1, 3);
+    line->addWidget(Label5, 0, 4);
+    line->addWidget(Edit3, 0, 5);
+    line->addWidget(Label6, 0, 6);
+    line->addWidget(Edit4, 0, 7);
+    line->addWidget(Label7, 1, 0);
+    line->addWidget(ComboBox2, 1, 1);
+    line->addWidget(SpeedButton9, 1, 2);
+    line->addWidget(Label3, 1, 3, Qt::AlignRight);
+    line->addWidget(Edit11, 1, 4, 1, 2);
+    line->addWidget(Label16, 1, 6);
+    line->addWidget(Edit12, 1, 7);
+    auto *lineButtons = new QHBoxLayout;
+    lineButtons->addStretch(1);
+    lineButtons->addWidget(SpeedButton2);
+    lineButtons->addWidget(SpeedButton3);
+    lineButtons->addWidget(SpeedButton4);
+    line->addLayout(lineButtons, 2, 0, 1, 8);
+    line->setColumnStretch(1, 2);
+    line->setColumnStretch(5, 1);
+    line->setColumnStretch(7, 1);
+    outer->addLayout(line);
+
+    // Lines and totals.
+    DBGridEh1 = new ui::ListGrid(ADOQuery2,
+                                 {{QStringLiteral("序号"), QString(), 45, false},
+                                  {QStringLiteral("品名"), QStringLiteral("品名"), 250, false},
+                                  {QStringLiteral("单价"), QStringLiteral("单价"), 80, true},
+                                  {QStringLiteral("数量"), QStringLiteral("数量"), 50, true},
+                                  {QStringLiteral("金额"), QStringLiteral("金额"), 105, true},
+                                  {QStringLiteral("折后"), QStringLiteral("折后"), 105, true}},
+                                 central);
+    DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
+    DBGridEh1->setAccessibleName(QStringLiteral("商品明细"));
+    outer->addWidget(DBGridEh1, 1);
+
+    auto *totals = new QWidget(central);
+    totals->setObjectName(QStringLiteral("TotalsRow"));
+    totals->setFixedHeight(30);
+    Label12 = ui::make<QLabel>(totals, "Label12", QStringLiteral("合计："));
+    QFont bold = Label12->font();
+    bold.setBold(true);
+    Label12->setFont(bold);
+    Label13 = ui::make<QLabel>(totals, "Label13", QStringLiteral("0"));
+    Label14 = ui::make<QLabel>(totals, "Label14", QStringLiteral("0"));
+    Label15 = ui::make<QLabel>(totals, "Label15", QStringLiteral("0"));
+    Label13->setAccessibleName(QStringLiteral("合计数量"));
+    Label14->setAccessibleName(QStringLiteral("合计金额"));
+    Label15->setAccessibleName(QStringLiteral("合计折后"));
+    for (QLabel *l : {Label13, Label14, Label15}) {
+        l->setFont(totalsFont());
+        setTextColour(l, Qt::red);
+    }
+    // The three totals stand under their grid columns.
+    auto placeTotals = [this, totals] {
+        QHeaderView *h = DBGridEh1->horizontalHeader();
+        const int x0 = DBGridEh1->geometry().x() - totals->geometry().x() + DBGridEh1->frameWidth();
+        Label12->setGeometry(x0 + h->sectionPosition(1), 0, h->sectionSize(1), 30);
+        Label13->setGeometry(x0 + h->sectionPosition(3), 0, h->sectionSize(3) + 20, 30);
+        Label14->setGeometry(x0 + h->sectionPosition(4), 0, h->sectionSize(4), 30);
+        Label15->setGeometry(x0 + h->sectionPosition(5), 0, h->sectionSize(5), 30);
+        Label12->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    };
+    connect(DBGridEh1->horizontalHeader(), &QHeaderView::sectionResized, totals, placeTotals);
+    connect(DBGridEh1->horizontalHeader(), &QHeaderView::geometriesChanged, totals, placeTotals);
+    outer->addWidget(totals);
+
+    // Cashier, payment, shop; buttons and print settings on the right.
+    auto *bottom = new QHBoxLayout;
+    auto *pay = new QGridLayout;
+    ComboBox6 = editableCombo(central, "ComboBox6", {});
+    Label17 = ui::label(central, "Label17", QStringLiteral("收银员："), ComboBox6);
+    Edit5 = ui::make<QLineEdit>(central, "Edit5");
+    Label8 = ui::label(central, "Label8", QStringLiteral("店名："), Edit5);
+    ComboBox4 = editableCombo(central, "ComboBox4",
+                              {QStringLiteral("100"), QStringLiteral("50"), QStringLiteral("20"),
+                               QStringLiteral("10"), QStringLiteral("200"), QStringLiteral("300"),
+                               QStringLiteral("500")});
+    ComboBox4->setFont(bold);
+    Label9 = ui::label(central, "Label9", QStringLiteral("实收："), ComboBox4);
+    Label9->setFont(bold);
+    Edit6 = ui::make<QLineEdit>(central, "Edit6");
+    Label10 = ui::label(central, "Label10", QStringLiteral("找零："), Edit6);
+    ui::setEditable(Edit6, false);
+    Edit6->setFont(bold);
+    setTextColour(Edit6, Qt::red);
+    pay->addWidget(Label17, 0, 0);
+    pay->addWidget(ComboBox6, 0, 1);
+    pay->addWidget(Label8, 1, 0);
+    pay->addWidget(Edit5, 1, 1);
+    pay->addWidget(Label9, 2, 0);
+    pay->addWidget(ComboBox4, 2, 1);
+    pay->addWidget(Label10, 3, 0);
+    pay->addWidget(Edit6, 3, 1);
+    bottom->addLayout(pay, 1);
+
+    auto *panel = new QFrame(central);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Sunken);
+    auto *pl = new QGridLayout(panel);
+    SpeedButton6 = ui::button(panel, "SpeedButton6", QStringLiteral("打印(F5)"));
+    SpeedButton6->setMinimumHeight(64);
+    QFont big = SpeedButton6->font();
+    big.setBold(true);
+    big.setPixelSize(18);
+    SpeedButton6->setFont(big);
+    setTextColour(SpeedButton6, QColor(0, 128, 0));
+    SpeedButton1 = ui::button(panel, "SpeedButton1", QStringLiteral("设置"));
+    SpeedButton7 = ui::button(panel, "SpeedButton7", QStringLiteral("统计"));
+    SpeedButton5 = ui::button(panel, "SpeedButton5", QStringLiteral("预览"));
+    ComboBox5 = editableCombo(panel, "ComboBox5", {QStringLiteral("58"), QStringLiteral("76")});
+    ComboBox5->setEditText(QStringLiteral("58"));
+    Label11 = ui::label(panel, "Label11", QStringLiteral("POS选择："), ComboBox5);
+    ComboBox3 = editableCombo(panel, "ComboBox3", {QStringLiteral("1"), QStringLiteral("2")});
+    ComboBox3->setEditText(QStringLiteral("1"));
+    Label1 = ui::label(panel, "Label1", QStringLiteral("打印份数："), ComboBox3);
+    pl->addWidget(SpeedButton6, 0, 0, 3, 1);
+    pl->addWidget(SpeedButton1, 0, 1);
+    pl->addWidget(SpeedButton7, 1, 1);
+    pl->addWidget(SpeedButton5, 2, 1);
+    pl->addWidget(Label11, 0, 2);
+    pl->addWidget(ComboBox5, 0, 3);
+    pl->addWidget(Label1, 1, 2);
+    pl->addWidget(ComboBox3, 1, 3);
+    pl->setColumnStretch(0, 1);
+    bottom->addWidget(panel, 1);
+    outer->addLayout(bottom);
+
+    // Hidden holders.
+    Memo1 = ui::make<QPlainTextEdit>(central, "Memo1");
+    Memo1->setFixedWidth(225);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->hide();
+    Edit7 = ui::make<QLineEdit>(central, "Edit7");
+    Edit7->hide();
+
+    // Status bar: three panels.
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    for (int i = 0; i < 3; ++i) {
+        StatusPanel[i] = new QLabel(StatusBar1);
+        StatusPanel[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        StatusPanel[i]->setFrameShape(QFrame::Panel);
+        StatusPanel[i]->setFrameShadow(QFrame::Sunken);
+    }
+    StatusPanel[0]->setFixedWidth(260);
+    StatusPanel[1]->setFixedWidth(200);
+    StatusBar1->addWidget(StatusPanel[0]);
+    StatusBar1->addWidget(StatusPanel[1]);
+    StatusBar1->addWidget(StatusPanel[2], 1);
+    StatusPanel[2]->setText(QStringLiteral("快捷键：帮助F1键、打印小票F5键"));
+
+    // Keyboard order of the window's boxes.
+    QWidget *order[] = {Edit1, Edit2, Edit5, ComboBox4, Edit6, ComboBox3, ComboBox5, DBGridEh1,
+                        ComboBox1, Edit3, Edit4, ComboBox2, Edit12, CheckBox2, Edit9, CheckBox1,
+                        Edit10, CheckBox3, Edit11, ComboBox6,
+                        SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton9, SpeedButton6,
+                        SpeedButton1, SpeedButton7, SpeedButton5};
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+
+    // A fixed frame that cannot be resized.
+    setFixedSize(692, 677);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+}
+
+void TMainForm::setStatusPanel(int index, const QString &text)
+{
+    StatusPanel[index]->setText(text);
+}
+
+QString TMainForm::statusPanel(int index) const
+{
+    return StatusPanel[index]->text();
+}
+
+void TMainForm::FormCreate()
+{
+    // Restore the options: setting a state runs its handler only on a change.
+    CheckBox2->setChecked(ADOQuery6.fieldText(QStringLiteral("客户")) == QLatin1String("1"));
+    CheckBox3->setChecked(ADOQuery6.fieldText(QStringLiteral("电话")) == QLatin1String("1"));
+    Edit5->setText(ADOQuery3.fieldText(QStringLiteral("店名")));
+    Memo1->setPlainText(ADOQuery3.fieldText(QStringLiteral("备注")));
+    ui::fillPickList(ComboBox1, ADOQuery1, QStringLiteral("Select Distinct 品名 From spxx"));
+    ui::fillPickList(ComboBox6, ADOQuery7, QStringLiteral("Select Distinct 用户名 From username"));
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        ui::guarded([this] { FormShow(); });
+}
+
+void TMainForm::FormShow()
+{
+    Edit1->setText(appclock::ticketNumber(appclock::now()));
+    {
+        const QSignalBlocker b5(ComboBox5), b3(ComboBox3);
+        ComboBox5->setEditText(ADOQuery6.fieldText(QStringLiteral("pos")));
+        ComboBox3->setEditText(ADOQuery6.fieldText(QStringLiteral("print")));
+    }
+    ComboBox1->setFocus();
+}
+
+void TMainForm::Timer1Timer()
+{
+    Edit2->setText(appclock::ticketTime(appclock::now()));
+}
+
+void TMainForm::SpeedButton1Click()
+{
+    XtForm->PageControl1->setCurrentWidget(XtForm->TabSheet1);
+    XtForm->exec();
+}
+
+void TMainForm::SpeedButton7Click()
+{
+    XstjForm->exec();
+}
+
+void TMainForm::CheckBox1Click()
+{
+    if (CheckBox1->isChecked()) {
+        Timer1.stop();
+        ui::setWindowBackground(Edit2, true);
+    } else {
+        Timer1.start();
+        ui::setWindowBackground(Edit2, false);
+    }
+}
+
+void TMainForm::CheckBox2Click()
+{
+    if (CheckBox2->isChecked()) {
+        ui::setBoxEnabled(Edit9, true);
+        idiom::changeRow(ADOQuery6, {{QStringLiteral("客户"), QStringLiteral("1")}});
+    } else {
+        ui::setBoxEnabled(Edit9, false);
+        ui::setBoxEnabled(Edit10, false);
+        CheckBox3->setChecked(false);
+        idiom::changeRow(ADOQuery6, {{QStringLiteral("客户"), QStringLiteral("0")},
+                                     {QStringLiteral("电话"), QStringLiteral("0")}});
+    }
+}
+
+void TMainForm::CheckBox3Click()
+{
+    if (CheckBox3->isChecked()) {
+        ui::setBoxEnabled(Edit9, true);
+        ui::setBoxEnabled(Edit10, true);
+        CheckBox2->setChecked(true);
+        idiom::changeRow(ADOQuery6, {{QStringLiteral("客户"), QStringLiteral("1")},
+                                     {QStringLiteral("电话"), QStringLiteral("1")}});
+    } else {
+        ui::setBoxEnabled(Edit10, false);
+        idiom::changeRow(ADOQuery6, {{QStringLiteral("电话"), QStringLiteral("0")}});
+    }
+}
+
+void TMainForm::ComboBox5Change()
+{
+    idiom::changeRow(ADOQuery6, {{QStringLiteral("pos"), ComboBox5->currentText()}});
+}
+
+void TMainForm::ComboBox3Change()
+{
+    idiom::changeRow(ADOQuery6, {{QStringLiteral("print"), ComboBox3->currentText()}});
+}
+
+void TMainForm::WMHotKey(int virtualKey)
+{
+    if (virtualKey == kVkF1)
+        app::openHelp(this);
+    if (virtualKey == kVkF5)
+        SpeedButton6Click();
+}
+
+void TMainForm::SpeedButton6Click()
+{
+    if (ADOQuery2.isEmpty()) {
+        msg::show(this, QStringLiteral("打印信息为空！"), msg::Icon::Warning);
+        return;
+    }
+    // Printing and archiving the ticket come with the receipt windows.
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    // The hot keys live as long as the window; nothing else to release.
+    QMainWindow::closeEvent(event);
+}
+
+void TMainForm::wireHandlers()
+{
+    ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
+    ui::on(SpeedButton7, &QPushButton::clicked, this, [this] { SpeedButton7Click(); });
+    ui::on(SpeedButton6, &QPushButton::clicked, this, [this] { SpeedButton6Click(); });
+    ui::on(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
+    ui::on(CheckBox2, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
+    ui::on(CheckBox3, &QCheckBox::toggled, this, [this] { CheckBox3Click(); });
+    // A combo box's change: the user's edits and list choices, never the program's.
+    ui::on(ComboBox5->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox5Change(); });
+    ui::on(ComboBox5, &QComboBox::activated, this, [this] { ComboBox5Change(); });
+    ui::on(ComboBox3->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox3Change(); });
+    ui::on(ComboBox3, &QComboBox::activated, this, [this] { ComboBox3Change(); });
+
+    ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
+    ui::on(SpeedButton3, &QPushButton::clicked, this, [this] { SpeedButton3Click(); });
+    ui::on(SpeedButton4, &QPushButton::clicked, this, [this] { SpeedButton4Click(); });
+    ui::on(SpeedButton9, &QPushButton::clicked, this, [this] { SpeedButton9Click(); });
+    ui::on(DBGridEh1, &ui::ListGrid::cellClicked, this, [this] { DBGridEh1CellClick(); });
+    ui::on(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Click(); });
+    ui::on(ComboBox2, &QComboBox::activated, this, [this] { AmountKeyUp(); });
+    for (QWidget *box : std::initializer_list<QWidget *>{Edit3, Edit4, ComboBox2})
+        new ui::NumericKeyFilter(box, [this] { AmountKeyUp(); });
+    new ui::NumericKeyFilter(ComboBox4, [this] { ComboBox4Change(); });
+    ui::on(ComboBox4->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox4Change(); });
+    ui::on(ComboBox4, &QComboBox::activated, this, [this] { ComboBox4Change(); });
+}

@@ -1,0 +1,225 @@
+// Ticket entry on the main window: adding, selecting, modifying and deleting
+// lines, the line amounts, the totals, payment and change.
+#include "admin/XtUnit.h"
+#include "store/Idioms.h"
+#include "store/NumberText.h"
+#include "ticket/Amounts.h"
+#include "ticket/MainUnit.h"
+#include "ui/ListGrid.h"
+#include "ui/MessageBox.h"
+#include "ui/PickList.h"
+
+namespace {
+const QString kProducts = QStringLiteral("select * from spxx");
+const QString kProductList = QStringLiteral("Select Distinct 品名 From spxx");
+
+void warn(QWidget *owner, const QString &text)
+{
+    msg::show(owner, text, msg::Icon::Warning);
+}
+
+// A pasted text that is not a number is refused before anything is written.
+void requireNumbers(std::initializer_list<QString> texts)
+{
+    for (const QString &t : texts) {
+        if (!t.isEmpty())
+            numtext::parse(t);
+    }
+}
+} // namespace
+
+// One message per empty box, in order; true when all three are filled.
+static bool lineFieldsFilled(TMainForm *f)
+{
+    bool filled = true;
+    if (f->Edit3->text().isEmpty()) {
+        warn(f, QStringLiteral("单价不能为空！"));
+        filled = false;
+    }
+    if (f->Edit4->text().isEmpty()) {
+        warn(f, QStringLiteral("数量不能为空！"));
+        filled = false;
+    }
+    if (f->ComboBox2->currentText().isEmpty()) {
+        warn(f, QStringLiteral("折扣不能为空！"));
+        filled = false;
+    }
+    return filled;
+}
+
+void TMainForm::SpeedButton2Click()
+{
+    if (ComboBox1->currentText().isEmpty()) {
+        warn(this, QStringLiteral("品名不能为空！"));
+        return;
+    }
+    idiom::reconnectAndReopen(ADOConnection1, {{&ADOQuery1, kProducts},
+                                               {&ADOQuery2, QStringLiteral("select * from xsxx")},
+                                               {&ADOQuery3, QStringLiteral("select * from dynr")},
+                                               {&ADOQuery4, QStringLiteral("select * from xstj")},
+                                               {&ADOQuery5, QStringLiteral("select * from xsmx")},
+                                               {&ADOQuery6, QStringLiteral("select * from id")},
+                                               {&ADOQuery7, QStringLiteral("select * from username")}});
+    if (lineFieldsFilled(this)) {
+        requireNumbers({Edit3->text(), Edit4->text(), Edit11->text(), Edit12->text()});
+        learnProduct();
+        idiom::appendRow(ADOQuery2, {{QStringLiteral("单号"), Edit1->text()},
+                                     {QStringLiteral("时间"), Edit2->text()},
+                                     {QStringLiteral("品名"), ComboBox1->currentText()},
+                                     {QStringLiteral("单价"), Edit3->text()},
+                                     {QStringLiteral("数量"), Edit4->text()},
+                                     {QStringLiteral("金额"), Edit11->text()},
+                                     {QStringLiteral("折后"), Edit12->text()}});
+        resetLineInput(true);
+        ui::fillPickList(ComboBox1, ADOQuery1, kProductList);
+        SpeedButton3->setEnabled(false);
+        SpeedButton4->setEnabled(false);
+    }
+    RefreshTotals();
+    reconnectSettingsWindow();
+}
+
+// The catalogue learns the product: the exact name found first gets the new
+// price; anything else (nothing found, a longer name first) appends a row.
+void TMainForm::learnProduct()
+{
+    const QString name = ComboBox1->currentText();
+    idiom::containsSearch(ADOQuery1, QStringLiteral("spxx"), QStringLiteral("品名"), name);
+    Edit7->setText(ADOQuery1.fieldText(QStringLiteral("品名")));
+    const QString fields[] = {QStringLiteral("品名"), QStringLiteral("单价")};
+    if (Edit7->text() != name)
+        idiom::appendRow(ADOQuery1, {{fields[0], name}, {fields[1], Edit3->text()}});
+    else
+        idiom::changeRow(ADOQuery1, {{fields[0], name}, {fields[1], Edit3->text()}});
+}
+
+void TMainForm::reconnectSettingsWindow()
+{
+    idiom::reconnectAndReopen(XtForm->ADOConnection1,
+                              {{&XtForm->ADOQuery1, QStringLiteral("select * from username")},
+                               {&XtForm->ADOQuery2, kProducts},
+                               {&XtForm->ADOQuery3, QStringLiteral("select * from dynr")}});
+}
+
+void TMainForm::resetLineInput(bool amountsToo)
+{
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox1->setEditText(QString());
+    Edit3->clear();
+    Edit4->setText(QStringLiteral("1"));
+    ComboBox2->setEditText(QStringLiteral("10"));
+    if (amountsToo) {
+        Edit11->clear();
+        Edit12->clear();
+    }
+}
+
+void TMainForm::SpeedButton3Click()
+{
+    // An empty name would match every product and store a nameless one.
+    if (ComboBox1->currentText().isEmpty()) {
+        warn(this, QStringLiteral("品名不能为空！"));
+        return;
+    }
+    if (!lineFieldsFilled(this))
+        return;
+    requireNumbers({Edit3->text(), Edit4->text(), Edit11->text(), Edit12->text()});
+    learnProduct();
+    idiom::changeRow(ADOQuery2, {{QStringLiteral("单号"), Edit1->text()},
+                                 {QStringLiteral("时间"), Edit2->text()},
+                                 {QStringLiteral("品名"), ComboBox1->currentText()},
+                                 {QStringLiteral("单价"), Edit3->text()},
+                                 {QStringLiteral("数量"), Edit4->text()},
+                                 {QStringLiteral("金额"), Edit11->text()},
+                                 {QStringLiteral("折后"), Edit12->text()}});
+    resetLineInput(true);
+    RefreshTotals();
+    reconnectSettingsWindow();
+    SpeedButton2->setEnabled(true);
+    SpeedButton3->setEnabled(false);
+    SpeedButton4->setEnabled(false);
+}
+
+void TMainForm::SpeedButton4Click()
+{
+    if (ADOQuery2.isEmpty())
+        return;
+    ADOQuery2.remove();
+    resetLineInput(false);
+    RefreshTotals();
+    SpeedButton2->setEnabled(true);
+    SpeedButton3->setEnabled(false);
+    SpeedButton4->setEnabled(false);
+}
+
+void TMainForm::DBGridEh1CellClick()
+{
+    if (ADOQuery2.isEmpty()) {
+        SpeedButton2->setEnabled(true);
+        SpeedButton3->setEnabled(false);
+        SpeedButton4->setEnabled(false);
+        return;
+    }
+    SpeedButton2->setEnabled(false);
+    SpeedButton3->setEnabled(true);
+    SpeedButton4->setEnabled(true);
+    ComboBox1->setEditText(ADOQuery2.fieldText(QStringLiteral("品名")));
+    Edit3->setText(ADOQuery2.fieldText(QStringLiteral("单价")));
+    Edit3->setText(amounts::normalisedPrice(Edit3->text()));
+    Edit11->setText(ADOQuery2.fieldText(QStringLiteral("金额")));
+    Edit12->setText(ADOQuery2.fieldText(QStringLiteral("折后")));
+    // The quantity belongs to the amounts shown: 修改 must not store the
+    // amounts of one quantity beside another.
+    Edit4->setText(ADOQuery2.fieldText(QStringLiteral("数量")));
+}
+
+void TMainForm::ComboBox1Click()
+{
+    const QString name = ComboBox1->currentText();
+    if (!ADOQuery1.isEmpty() && !name.isEmpty()) {
+        idiom::containsSearch(ADOQuery1, QStringLiteral("spxx"), QStringLiteral("品名"), name);
+        Edit3->setText(ADOQuery1.fieldText(QStringLiteral("单价")));
+        Edit3->setText(amounts::normalisedPrice(Edit3->text()));
+        // A product without a catalogue price leaves the price to the cashier.
+        if (!Edit3->text().isEmpty())
+            computeAmounts(false);
+    }
+    ComboBox4->setEditText(QString());
+}
+
+void TMainForm::AmountKeyUp()
+{
+    computeAmounts(true);
+}
+
+void TMainForm::computeAmounts(bool checkEmpty)
+{
+    if (checkEmpty
+        && (Edit3->text().isEmpty() || Edit4->text().isEmpty() || ComboBox2->currentText().isEmpty()))
+        return;
+    Edit11->setText(amounts::lineAmount(Edit3->text(), Edit4->text()));
+    Edit12->setText(amounts::afterDiscount(Edit3->text(), Edit4->text(), ComboBox2->currentText()));
+}
+
+void TMainForm::RefreshTotals()
+{
+    Label13->setText(numtext::displayRound(DBSumList1.sum(0)));
+    Label14->setText(numtext::displayRound(DBSumList1.sum(1)));
+    Label15->setText(numtext::displayRound(DBSumList1.sum(2)));
+    ComboBox4->setEditText(Label14->text());
+    // The change follows the preset received amount, so a discounted ticket
+    // never shows a change of 0 beside a larger amount received.
+    Edit6->setText(amounts::change(ComboBox4->currentText(), Label15->text()));
+}
+
+void TMainForm::ComboBox4Change()
+{
+    Edit6->setText(amounts::change(ComboBox4->currentText(), Label15->text()));
+}
+
+void TMainForm::SpeedButton9Click()
+{
+    if (Edit12->text().isEmpty())
+        return;
+    Edit12->setText(amounts::cutFraction(Edit12->text()));
+}

@@ -1,0 +1,44 @@
+#include "ui/ErrorDisplay.h"
+
+#include "store/AppError.h"
+#include "ui/MessageBox.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QWidget>
+
+namespace ui {
+
+QString applicationTitle()
+{
+    const QString path = QCoreApplication::applicationFilePath();
+    return path.isEmpty() ? QCoreApplication::applicationName() : QFileInfo(path).completeBaseName();
+}
+
+QString withFullStop(const QString &text)
+{
+    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+        return text + QLatin1Char('.');
+    return text;
+}
+
+void showError(const QString &message)
+{
+    msg::show(QApplication::activeWindow(), withFullStop(message), msg::Icon::Error, msg::Buttons::Ok,
+              applicationTitle());
+}
+
+void showException(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const AppError &e) {
+        showError(e.message());
+    } catch (const std::exception &e) {
+        showError(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        showError(QStringLiteral("未知错误"));
+    }
+}
+
+} // namespace ui

@@ -1,0 +1,30 @@
+#pragma once
+// Small helpers for building windows: every control gets its fixed name as
+// objectName, every box is the buddy of its label (a screen reader names it
+// by the caption), every button is named by its caption.
+#include <QLabel>
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+
+namespace ui {
+
+template <class W, class... Args> W *make(QWidget *parent, const char *name, Args &&...args)
+{
+    auto *w = new W(std::forward<Args>(args)..., parent);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QLabel *label(QWidget *parent, const char *name, const QString &caption, QWidget *buddy = nullptr);
+QPushButton *button(QWidget *parent, const char *name, const QString &caption);
+
+// Editable: not read-only, window background; otherwise read-only on the
+// button-face background.
+void setEditable(QWidget *box, bool editable);
+// Enabled boxes have the window background, disabled ones the button face.
+void setBoxEnabled(QWidget *box, bool enabled);
+// Background of a box: the window colour or the button face.
+void setWindowBackground(QWidget *box, bool window);
+
+} // namespace ui

@@ -1,0 +1,94 @@
+#include "ui/KeyFilter.h"
+
+#include "ui/ErrorDisplay.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace ui {
+
+namespace {
+QWidget *editOf(QWidget *box)
+{
+    if (auto *combo = qobject_cast<QComboBox *>(box); combo && combo->lineEdit())
+        return combo->lineEdit();
+    return box;
+}
+
+QString textOf(QWidget *edit)
+{
+    if (auto *line = qobject_cast<QLineEdit *>(edit))
+        return line->text();
+    return {};
+}
+} // namespace
+
+bool numericKeyAccepted(QChar typed, const QString &currentText)
+{
+    if (typed == QLatin1Char('\b'))
+        return true;
+    if (typed >= QLatin1Char('0') && typed <= QLatin1Char('9'))
+        return true;
+    // A second point is refused even when the first one is selected.
+    if (typed == QLatin1Char('.'))
+        return !currentText.contains(QLatin1Char('.'));
+    return false;
+}
+
+NumericKeyFilter::NumericKeyFilter(QWidget *box, std::function<void()> onKeyRelease)
+    : QObject(box), edit_(editOf(box)), onKeyRelease_(std::move(onKeyRelease))
+{
+    edit_->installEventFilter(this);
+    // Characters of an input method never reach these boxes.
+    edit_->setAttribute(Qt::WA_InputMethodEnabled, false);
+}
+
+bool NumericKeyFilter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != edit_)
+        return false;
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        switch (key->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Delete:
+            return false;
+        default:
+            break;
+        }
+        // Ctrl combinations (copy, cut, paste...) type control characters: dropped.
+        if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+            return !key->text().isEmpty() || (key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z);
+        const QString text = key->text();
+        if (text.isEmpty())
+            return false; // arrows, Home, End: no character
+        if (key->key() == Qt::Key_Backspace)
+            return false;
+        for (QChar c : text) {
+            if (!numericKeyAccepted(c, textOf(edit_)))
+                return true;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::KeyRelease && onKeyRelease_) {
+        guarded(onKeyRelease_);
+    }
+    return false;
+}
+
+KeyReleaseHook::KeyReleaseHook(QWidget *box, std::function<void()> onKeyRelease)
+    : QObject(box), onKeyRelease_(std::move(onKeyRelease))
+{
+    editOf(box)->installEventFilter(this);
+}
+
+bool KeyReleaseHook::eventFilter(QObject *, QEvent *event)
+{
+    if (event->type() == QEvent::KeyRelease && onKeyRelease_)
+        guarded(onKeyRelease_);
+    return false;
+}
+
+} // namespace ui

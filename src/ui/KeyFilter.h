@@ -1,0 +1,40 @@
+#pragma once
+// The numeric key filter of the amount boxes: only digits, one "." and
+// backspace can be typed; every other character, the clipboard key
+// combinations among them, is dropped. Text that arrives any other way
+// (pasting from the context menu, list choices, the program) is not examined.
+// Each key release runs the box's recomputation.
+#include <QObject>
+#include <functional>
+
+class QWidget;
+
+namespace ui {
+
+// Whether a typed character may enter a box whose text is currentText.
+bool numericKeyAccepted(QChar typed, const QString &currentText);
+
+class NumericKeyFilter : public QObject {
+    Q_OBJECT
+public:
+    // box: the QLineEdit, or the editable QComboBox whose line edit is filtered.
+    NumericKeyFilter(QWidget *box, std::function<void()> onKeyRelease = {});
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *edit_;
+    std::function<void()> onKeyRelease_;
+};
+
+// Runs a handler on every key release in a box (no filtering).
+class KeyReleaseHook : public QObject {
+    Q_OBJECT
+public:
+    KeyReleaseHook(QWidget *box, std::function<void()> onKeyRelease);
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    std::function<void()> onKeyRelease_;
+};
+
+} // namespace ui

@@ -1,0 +1,199 @@
+#include "ui/ListGrid.h"
+
+#include "store/NumberText.h"
+#include "store/Query.h"
+#include "ui/ErrorDisplay.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHeaderView>
+#include <QScrollBar>
+
+namespace ui {
+
+QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *parent)
+    : QAbstractTableModel(parent), query_(query), columns_(std::move(columns))
+{
+    rows_ = query_.rowCountFetched();
+    connect(&query_, &Query::aboutToReset, this, [this] { beginResetModel(); });
+    connect(&query_, &Query::reset, this, [this] {
+        fieldIndex_.clear();
+        rows_ = query_.rowCountFetched();
+        endResetModel();
+    });
+    connect(&query_, &Query::aboutToInsertRows, this, [this](int first, int last) {
+        beginInsertRows({}, first, last);
+    });
+    connect(&query_, &Query::rowsInserted, this, [this](int, int) {
+        rows_ = query_.rowCountFetched();
+        endInsertRows();
+        // The row numbers of the rows after an insertion change too.
+        if (rows_ > 0)
+            emit dataChanged(index(0, 0), index(rows_ - 1, 0));
+    });
+    connect(&query_, &Query::rowChanged, this, [this](int row) {
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    });
+    connect(&query_, &Query::aboutToRemoveRow, this, [this](int row) { beginRemoveRows({}, row, row); });
+    connect(&query_, &Query::rowRemoved, this, [this](int) {
+        rows_ = query_.rowCountFetched();
+        endRemoveRows();
+        if (rows_ > 0)
+            emit dataChanged(index(0, 0), index(rows_ - 1, 0));
+    });
+}
+
+int QueryModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : rows_;
+}
+
+int QueryModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant QueryModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rows_)
+        return {};
+    const GridColumn &col = columns_[index.column()];
+    if (role == Qt::BackgroundRole) {
+        // Odd positions white, even positions light grey.
+        return (index.row() % 2 == 0) ? QColor(Qt::white) : QColor(238, 238, 238);
+    }
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
+        return {};
+    if (col.field.isEmpty())
+        return QString::number(index.row() + 1);
+    if (fieldIndex_.size() != columns_.size()) {
+        fieldIndex_.clear();
+        for (const GridColumn &c : columns_)
+            fieldIndex_ << (c.field.isEmpty() ? -1 : query_.columnIndex(c.field));
+    }
+    const int fi = fieldIndex_[index.column()];
+    if (fi < 0)
+        return {};
+    const QVariant value = query_.valueAt(index.row(), fi);
+    if (col.grid2 && !value.isNull()) {
+        bool ok = false;
+        const double d = value.toDouble(&ok);
+        if (ok)
+            return numtext::grid2(static_cast<numtext::Extended>(d));
+    }
+    return query_.textAt(index.row(), fi);
+}
+
+QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= columns_.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::DisplayRole)
+        return columns_[section].title;
+    if (role == Qt::FontRole) {
+        QFont f;
+        f.setBold(true);
+        return f;
+    }
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignCenter);
+    return {};
+}
+
+bool QueryModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && query_.canFetchMore();
+}
+
+void QueryModel::fetchMore(const QModelIndex &parent)
+{
+    if (!parent.isValid())
+        guarded([this] { query_.fetchMore(); });
+}
+
+ListGrid::ListGrid(Query &query, QVector<GridColumn> columns, QWidget *parent)
+    : QTableView(parent), model_(new QueryModel(query, std::move(columns), this))
+{
+    setModel(model_);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAlternatingRowColors(false); // the model paints the two row colours
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setSectionsClickable(true);
+    setSortingEnabled(false);
+    // A click on a title only marks it; the rows keep their order.
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+        QHeaderView *h = horizontalHeader();
+        const bool same = h->isSortIndicatorShown() && h->sortIndicatorSection() == section;
+        h->setSortIndicatorShown(true);
+        h->setSortIndicator(section, same && h->sortIndicatorOrder() == Qt::AscendingOrder
+                                         ? Qt::DescendingOrder
+                                         : Qt::AscendingOrder);
+    });
+    // The grid's current row is the query's cursor (clicks and arrow keys).
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (syncing_ || !current.isValid())
+                    return;
+                syncing_ = true;
+                guarded([&] { model_->query().moveTo(current.row()); });
+                syncing_ = false;
+            });
+    connect(&query, &Query::currentChanged, this, &ListGrid::followQueryCursor);
+    connect(&query, &Query::reset, this, &ListGrid::followQueryCursor);
+    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
+        if (index.isValid()) {
+            syncing_ = true;
+            guarded([&] { model_->query().moveTo(index.row()); });
+            syncing_ = false;
+        }
+        emit cellClicked();
+    });
+    stretchColumns();
+}
+
+void ListGrid::followQueryCursor()
+{
+    if (syncing_)
+        return;
+    syncing_ = true;
+    const int row = model_->query().currentIndex();
+    if (row >= 0 && row < model_->rowCount()) {
+        const QModelIndex idx = model_->index(row, 0);
+        selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else {
+        selectionModel()->clearSelection();
+    }
+    syncing_ = false;
+}
+
+void ListGrid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    stretchColumns();
+}
+
+void ListGrid::stretchColumns()
+{
+    const auto &cols = model_->columns();
+    int total = 0;
+    for (const auto &c : cols)
+        total += c.width;
+    const int available = viewport()->width();
+    if (total <= 0 || available <= 0)
+        return;
+    int used = 0;
+    for (int i = 0; i < cols.size(); ++i) {
+        int w = (i + 1 == cols.size()) ? available - used : cols[i].width * available / total;
+        setColumnWidth(i, w);
+        used += w;
+    }
+}
+
+} // namespace ui

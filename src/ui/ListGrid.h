@@ -1,0 +1,61 @@
+#pragma once
+// The read-only list grid over one query: a first column 序号 with the row's
+// position, whole rows selected, rows alternately white and light grey,
+// numbers shown "#0.##". It reads rows as it needs them and moves the query's
+// cursor with its current row.
+#include <QAbstractTableModel>
+#include <QTableView>
+#include <QVector>
+
+class Query;
+
+namespace ui {
+
+struct GridColumn {
+    QString title;
+    QString field;     // empty: the row-number column
+    int width = 80;    // relative: the columns stretch to fill the grid
+    bool grid2 = false; // number shown with "#0.##"
+};
+
+class QueryModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    QueryModel(Query &query, QVector<GridColumn> columns, QObject *parent = nullptr);
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
+    Query &query() const { return query_; }
+    const QVector<GridColumn> &columns() const { return columns_; }
+
+private:
+    Query &query_;
+    QVector<GridColumn> columns_;
+    mutable QVector<int> fieldIndex_;
+    int rows_ = 0;
+};
+
+class ListGrid : public QTableView {
+    Q_OBJECT
+public:
+    ListGrid(Query &query, QVector<GridColumn> columns, QWidget *parent = nullptr);
+    QueryModel *queryModel() const { return model_; }
+
+signals:
+    // A cell was clicked; the query's cursor is already on its row.
+    void cellClicked();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void stretchColumns();
+    void followQueryCursor();
+    QueryModel *model_;
+    bool syncing_ = false;
+};
+
+} // namespace ui

@@ -1,0 +1,159 @@
+#include "support/TestSupport.h"
+
+#include "app/Forms.h"
+#include "store/Clock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStandardPaths>
+#include <QTest>
+#include <atomic>
+
+namespace testing {
+
+TempWorkDir::TempWorkDir(bool withDatabase)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    previous_ = QDir::currentPath();
+    if (!dir_.isValid())
+        qFatal("no temporary directory");
+    if (withDatabase && !QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), dir_.filePath(QStringLiteral("data.mdb"))))
+        qFatal("cannot copy the delivered data.mdb");
+    QDir::setCurrent(dir_.path());
+}
+
+TempWorkDir::~TempWorkDir()
+{
+    QDir::setCurrent(previous_);
+}
+
+QString TempWorkDir::file(const QString &name) const
+{
+    return dir_.filePath(name);
+}
+
+namespace {
+template <class F> auto withDb(F &&f)
+{
+    static std::atomic<int> counter{0};
+    const QString name = QStringLiteral("test-side-%1").arg(++counter);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(QDir::current().absoluteFilePath(QStringLiteral("data.mdb")));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        if (!db.open())
+            qFatal("side connection failed");
+        QSqlQuery q(db);
+        f(q);
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+void run(QSqlQuery &q, const QString &sql, const QVariantList &args)
+{
+    if (!q.prepare(sql))
+        qFatal("prepare failed: %s", qPrintable(q.lastError().text()));
+    for (const QVariant &a : args)
+        q.addBindValue(a);
+    if (!q.exec())
+        qFatal("exec failed: %s", qPrintable(q.lastError().text()));
+}
+} // namespace
+
+QList<QStringList> rows(const QString &sql, const QVariantList &args)
+{
+    QList<QStringList> out;
+    withDb([&](QSqlQuery &q) {
+        run(q, sql, args);
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row << (q.value(i).isNull() ? QString() : q.value(i).toString());
+            out << row;
+        }
+    });
+    return out;
+}
+
+QVariant scalar(const QString &sql, const QVariantList &args)
+{
+    QVariant v;
+    withDb([&](QSqlQuery &q) {
+        run(q, sql, args);
+        if (q.next())
+            v = q.value(0);
+    });
+    return v;
+}
+
+void exec(const QString &sql, const QVariantList &args)
+{
+    withDb([&](QSqlQuery &q) { run(q, sql, args); });
+}
+
+Prompts::Prompts()
+{
+    msg::setHook([this](const msg::Prompt &p) {
+        log_ << p;
+        if (!queue_.empty()) {
+            const msg::Answer a = queue_.front();
+            queue_.pop_front();
+            return a;
+        }
+        if (allowOk_ && p.buttons == msg::Buttons::Ok)
+            return msg::Answer::Ok;
+        ++unexpected_;
+        qWarning("unexpected prompt: %s", qPrintable(p.text));
+        return p.buttons == msg::Buttons::YesNo ? msg::Answer::No : msg::Answer::Cancel;
+    });
+}
+
+Prompts::~Prompts()
+{
+    msg::setHook({});
+    if (unexpected_ > 0)
+        QTest::qFail("a message box asked a question no test answered", __FILE__, __LINE__);
+}
+
+QStringList Prompts::texts() const
+{
+    QStringList t;
+    for (const auto &p : log_)
+        t << p.text;
+    return t;
+}
+
+QStringList Prompts::takeTexts()
+{
+    const QStringList t = texts();
+    log_.clear();
+    return t;
+}
+
+void fixClock(const QDateTime &t)
+{
+    appclock::setSource([t] { return t; });
+}
+
+void releaseClock()
+{
+    appclock::setSource({});
+}
+
+Program::Program()
+{
+    app::createForms();
+}
+
+Program::~Program()
+{
+    app::destroyForms();
+}
+
+} // namespace testing

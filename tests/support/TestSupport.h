@@ -1,0 +1,71 @@
+#pragma once
+// What every test shares: a fresh current directory with a fresh data.mdb,
+// a second connection to read what the program stored, scripted message
+// boxes, and the program's windows made and torn down per test.
+#include <QDateTime>
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <deque>
+
+#include "ui/MessageBox.h"
+
+namespace testing {
+
+// A fresh folder made the current directory, holding a copy of the
+// delivered data.mdb (unless withDatabase is false). The old current
+// directory comes back at the end.
+class TempWorkDir {
+public:
+    explicit TempWorkDir(bool withDatabase = true);
+    ~TempWorkDir();
+    QString path() const { return dir_.path(); }
+    QString file(const QString &name) const;
+
+private:
+    QTemporaryDir dir_;
+    QString previous_;
+};
+
+// Runs SQL on data.mdb of the current directory through a connection of its
+// own; rows come back as text (null as empty, numbers as SQLite writes them).
+QList<QStringList> rows(const QString &sql, const QVariantList &args = {});
+QVariant scalar(const QString &sql, const QVariantList &args = {});
+void exec(const QString &sql, const QVariantList &args = {});
+
+// Records every message box and answers from a queue; a prompt that finds
+// the queue empty is answered "OK"/"Cancel" only when expectAnyOk() allows it,
+// otherwise it counts as unexpected and fails the test at the end.
+class Prompts {
+public:
+    Prompts();
+    ~Prompts();
+    void answer(msg::Answer a) { queue_.push_back(a); }
+    // Plain OK boxes (notices, warnings, errors) need no scripted answer.
+    void allowOk(bool allow = true) { allowOk_ = allow; }
+    const QList<msg::Prompt> &log() const { return log_; }
+    QStringList texts() const;
+    QStringList takeTexts();
+    void clear() { log_.clear(); }
+    int unexpected() const { return unexpected_; }
+
+private:
+    std::deque<msg::Answer> queue_;
+    QList<msg::Prompt> log_;
+    bool allowOk_ = true;
+    int unexpected_ = 0;
+};
+
+// A fixed clock for ticket numbers and times.
+void fixClock(const QDateTime &t);
+void releaseClock();
+
+// The program's windows over the current directory's data.mdb.
+class Program {
+public:
+    Program();
+    ~Program();
+};
+
+} // namespace testing
