@@ -9,7 +9,7 @@ namespace app {
 
 RightsColumn rightsColumn(const QString &rights)
 {
-    return rights == QLatin1String("管理员") ? RightsColumn::Administrator : RightsColumn::Ordinary;
+    return rights == QStringLiteral("管理员") ? RightsColumn::Administrator : RightsColumn::Ordinary;
 }
 
 void applyRights(RightsColumn column)

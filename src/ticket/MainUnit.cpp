@@ -88,6 +88,9 @@ TMainForm::TMainForm(QWidget *parent)
 
 TMainForm::~TMainForm()
 {
+    // The grid reads the line query: it goes before the queries do.
+    delete DBGridEh1;
+    DBGridEh1 = nullptr;
     if (MainForm == this)
         MainForm = nullptr;
 }
