@@ -86,7 +86,7 @@ void Connection::open()
     const QFileInfo info(QDir::current(), source.isEmpty() ? QStringLiteral("data.mdb") : source);
     filePath_ = info.absoluteFilePath();
     if (!info.exists() || !info.isFile()) {
-        throw AppError(QStringLiteral("找不到数据库文件“%1”，查找的文件夹：%2")
+        throw AppError(QStringLiteral("找不到数据库文件“%1”(查找的文件夹: %2)")
                            .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
     }
     QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
