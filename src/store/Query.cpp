@@ -168,7 +168,21 @@ void Query::open()
         maxKey.finish();
         plan_ = std::move(plan);
         state_ = State::Browse;
-        fetchPage(kFirstPage);
+        // Rows read while opening belong to the reset, not to an insertion.
+        opening_ = true;
+        try {
+            fetchPage(kFirstPage);
+        } catch (...) {
+            opening_ = false;
+            state_ = State::Inactive;
+            plan_.reset();
+            head_.clear();
+            columns_.clear();
+            numeric_.clear();
+            emit reset();
+            throw;
+        }
+        opening_ = false;
     } else {
         QSqlQuery q(db);
         q.setForwardOnly(true);
@@ -240,10 +254,10 @@ void Query::requireKeyed(const char *) const
 // Reads the next page of the snapshot; false when nothing more was there.
 bool Query::fetchPage(int rows)
 {
-    if (!isActive() || exhausted_)
+    if (!isActive() || exhausted_ || announcing_)
         return false;
     const Plan &p = *plan_;
-    QString where = QStringLiteral("rowid <= ?");
+    QString where = QStringLiteral("rowid <= ?") + appendedKeysExcluded();
     QVariantList args;
     if (!p.likeColumn.isEmpty()) {
         where = QStringLiteral("%1 %2 ? AND ").arg(quoted(p.likeColumn), p.whereOp) + where;
@@ -298,29 +312,48 @@ bool Query::fetchPage(int rows)
     const int shownBefore = rowCountFetched();
     const int shownAfter = shownBefore + static_cast<int>(fetched.size())
         + (nowExhausted ? static_cast<int>(tail_.size()) : 0);
+    // A slot that reads on while this page is announced would read it twice.
+    announcing_ = true;
     if (shownAfter > shownBefore)
-        emit aboutToInsertRows(shownBefore, shownAfter - 1);
+        if (!opening_)
+            emit aboutToInsertRows(shownBefore, shownAfter - 1);
     for (auto &r : fetched)
         head_.push_back(std::move(r));
     exhausted_ = nowExhausted;
     if (exhausted_)
         headTotal_ = static_cast<int>(head_.size());
+    announcing_ = false;
     if (shownAfter > shownBefore)
-        emit rowsInserted(shownBefore, shownAfter - 1);
+        if (!opening_)
+            emit rowsInserted(shownBefore, shownAfter - 1);
     return !fetched.empty();
 }
 
 void Query::fetchAll()
 {
-    while (isActive() && !exhausted_)
-        fetchPage(kPageSize * 4);
+    while (isActive() && !exhausted_ && fetchPage(kPageSize * 4)) {
+    }
 }
 
 bool Query::ensureRow(int index)
 {
-    while (static_cast<int>(head_.size()) <= index && !exhausted_)
-        fetchPage(kPageSize);
+    while (static_cast<int>(head_.size()) <= index && !exhausted_ && fetchPage(kPageSize)) {
+    }
     return index < static_cast<int>(head_.size());
+}
+
+// SQLite gives a new row the largest key plus one, so after the newest row
+// was deleted a row appended here can take a key inside the snapshot's range;
+// it is listed once, with the appended rows.
+QString Query::appendedKeysExcluded() const
+{
+    QStringList keys;
+    for (const Row &r : tail_) {
+        if (r.key <= plan_->bound)
+            keys << QString::number(r.key);
+    }
+    return keys.isEmpty() ? QString()
+                          : QStringLiteral(" AND rowid NOT IN (%1)").arg(keys.join(QLatin1Char(',')));
 }
 
 int Query::headTotal()
@@ -331,7 +364,8 @@ int Query::headTotal()
         const Plan &p = *plan_;
         QSqlQuery q(connection_.database());
         q.setForwardOnly(true);
-        QString text = QStringLiteral("SELECT count(*) FROM %1 WHERE rowid <= ?").arg(quoted(p.table));
+        QString text = QStringLiteral("SELECT count(*) FROM %1 WHERE rowid <= ?").arg(quoted(p.table))
+            + appendedKeysExcluded();
         if (!p.likeColumn.isEmpty())
             text += QStringLiteral(" AND %1 %2 ?").arg(quoted(p.likeColumn), p.whereOp);
         if (!q.prepare(text))
@@ -353,7 +387,7 @@ int Query::rowCountFetched() const
 
 bool Query::canFetchMore() const
 {
-    return isActive() && !exhausted_;
+    return isActive() && !exhausted_ && !announcing_;
 }
 
 void Query::fetchMore(int rows)

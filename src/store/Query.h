@@ -119,6 +119,7 @@ private:
     void fetchAll();
     bool ensureRow(int index);
     int headTotal();
+    QString appendedKeysExcluded() const;
     Row *currentRow();
     const Row *rowAtShown(int index) const;
     int shownIndexOfCursor() const;
@@ -141,6 +142,8 @@ private:
     std::vector<Row> head_;   // rows of the snapshot read so far, in result order
     std::vector<Row> tail_;   // rows appended through this query, after the snapshot
     bool exhausted_ = false;  // head_ holds the whole snapshot
+    bool opening_ = false;
+    bool announcing_ = false; // rows being reported to models
     std::optional<int> headTotal_;
 
     // Cursor: a row of head_ or of tail_; none on an empty result.
