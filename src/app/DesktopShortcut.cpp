@@ -14,6 +14,23 @@ QString shortcutFileName()
     return QStringLiteral("Velmora销售小票打印软件(标准版).desktop");
 }
 
+// Exec is quoted as the desktop-entry rules ask: inside the quotes '"', '`',
+// '$' and '\\' get a backslash, '%' is doubled, and the value itself escapes
+// its backslashes once more.
+QString execQuoted(const QString &path)
+{
+    QString quoted;
+    for (QChar c : path) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\');
+        if (c == QLatin1Char('%'))
+            quoted += QLatin1Char('%');
+        quoted += c;
+    }
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
 QString writeDesktopShortcut()
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
@@ -25,11 +42,6 @@ QString writeDesktopShortcut()
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {};
-    auto quoteExec = [](QString p) {
-        p.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-        p.replace(QLatin1Char('"'), QLatin1String("\\\""));
-        return QLatin1Char('"') + p + QLatin1Char('"');
-    };
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"
                                         "Version=1.0\n"
@@ -39,7 +51,7 @@ QString writeDesktopShortcut()
                                         "Icon=%3\n"
                                         "Terminal=false\n"
                                         "Categories=Office;\n")
-                             .arg(quoteExec(program), folder, program);
+                             .arg(execQuoted(program), folder, program);
     file.write(text.toUtf8());
     if (!file.commit())
         return {};

@@ -8,4 +8,6 @@ QString shortcutFileName();
 // executable; returns its path, or an empty text when it could not be
 // written (nothing is shown then).
 QString writeDesktopShortcut();
+// The program path as the launcher's Exec line holds it.
+QString execQuoted(const QString &path);
 } // namespace app

@@ -783,16 +783,22 @@ void Query::remove()
     execOrThrow(q);
     q.finish();
 
+    // The deleted row's place is taken now: a slot of the notice below may
+    // move the cursor, and the row that leaves the snapshot is the deleted one.
     const int shown = shownIndexOfCursor();
+    const bool inTail = curTail_;
+    const int index = curIdx_;
     if (shown >= 0)
         emit aboutToRemoveRow(shown);
-    if (curTail_) {
-        tail_.erase(tail_.begin() + curIdx_);
+    if (inTail) {
+        tail_.erase(tail_.begin() + index);
     } else {
-        head_.erase(head_.begin() + curIdx_);
+        head_.erase(head_.begin() + index);
         if (headTotal_ && !exhausted_)
             headTotal_ = *headTotal_ - 1;
     }
+    curTail_ = inTail;
+    curIdx_ = index;
     if (shown >= 0)
         emit rowRemoved(shown);
 

@@ -61,7 +61,10 @@ void TMainForm::SpeedButton2Click()
                                                {&ADOQuery6, QStringLiteral("select * from id")},
                                                {&ADOQuery7, QStringLiteral("select * from username")}});
     if (lineFieldsFilled(this)) {
-        requireNumbers({Edit3->text(), Edit4->text(), Edit11->text(), Edit12->text()});
+        // The discount is not stored, but a 折后 beside a discount that is not
+        // a number was never computed from it.
+        requireNumbers({Edit3->text(), Edit4->text(), ComboBox2->currentText(), Edit11->text(),
+                        Edit12->text()});
         learnProduct();
         idiom::appendRow(ADOQuery2, {{QStringLiteral("单号"), Edit1->text()},
                                      {QStringLiteral("时间"), Edit2->text()},
@@ -123,7 +126,8 @@ void TMainForm::SpeedButton3Click()
     }
     if (!lineFieldsFilled(this))
         return;
-    requireNumbers({Edit3->text(), Edit4->text(), Edit11->text(), Edit12->text()});
+    requireNumbers({Edit3->text(), Edit4->text(), ComboBox2->currentText(), Edit11->text(),
+                    Edit12->text()});
     learnProduct();
     idiom::changeRow(ADOQuery2, {{QStringLiteral("单号"), Edit1->text()},
                                  {QStringLiteral("时间"), Edit2->text()},

@@ -37,19 +37,28 @@ bool numericKeyAccepted(QChar typed, const QString &currentText)
 }
 
 NumericKeyFilter::NumericKeyFilter(QWidget *box, std::function<void()> onKeyRelease)
-    : QObject(box), edit_(editOf(box)), onKeyRelease_(std::move(onKeyRelease))
+    : QObject(box), box_(box), edit_(editOf(box)), onKeyRelease_(std::move(onKeyRelease))
 {
-    edit_->installEventFilter(this);
+    // An editable combo box keeps the focus itself and hands keys to its line
+    // edit directly, past any filter there: the keyboard is seen at the box.
+    // The line edit is watched too for keys sent to it straight away.
+    box_->installEventFilter(this);
+    if (edit_ != box_)
+        edit_->installEventFilter(this);
     // Characters of an input method never reach these boxes.
+    box_->setAttribute(Qt::WA_InputMethodEnabled, false);
     edit_->setAttribute(Qt::WA_InputMethodEnabled, false);
 }
 
 bool NumericKeyFilter::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != edit_)
+    if (watched != edit_ && watched != box_)
         return false;
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
+        // Shift+Insert and Shift+Delete are clipboard keys too.
+        if (key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut))
+            return true;
         switch (key->key()) {
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
@@ -72,16 +81,20 @@ bool NumericKeyFilter::eventFilter(QObject *watched, QEvent *event)
         }
         return false;
     }
-    if (event->type() == QEvent::KeyRelease && onKeyRelease_) {
+    // The combo box hands its keys to the line edit past this filter, and the
+    // line edit keeps the releases sent to it: each release is seen once.
+    if (event->type() == QEvent::KeyRelease && onKeyRelease_)
         guarded(onKeyRelease_);
-    }
     return false;
 }
 
 KeyReleaseHook::KeyReleaseHook(QWidget *box, std::function<void()> onKeyRelease)
     : QObject(box), onKeyRelease_(std::move(onKeyRelease))
 {
-    editOf(box)->installEventFilter(this);
+    // Keys reach an editable combo box itself, or its line edit when sent there.
+    box->installEventFilter(this);
+    if (QWidget *edit = editOf(box); edit != box)
+        edit->installEventFilter(this);
 }
 
 bool KeyReleaseHook::eventFilter(QObject *, QEvent *event)

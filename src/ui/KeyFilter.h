@@ -22,6 +22,7 @@ public:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QWidget *box_;
     QWidget *edit_;
     std::function<void()> onKeyRelease_;
 };

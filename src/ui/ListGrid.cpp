@@ -15,18 +15,25 @@ QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *paren
     : QAbstractTableModel(parent), query_(query), columns_(std::move(columns))
 {
     rows_ = query_.rowCountFetched();
-    connect(&query_, &Query::aboutToReset, this, [this] { beginResetModel(); });
+    connect(&query_, &Query::aboutToReset, this, [this] {
+        ++changing_;
+        beginResetModel();
+    });
     connect(&query_, &Query::reset, this, [this] {
         fieldIndex_.clear();
         rows_ = query_.rowCountFetched();
         endResetModel();
+        if (changing_ > 0)
+            --changing_;
     });
     connect(&query_, &Query::aboutToInsertRows, this, [this](int first, int last) {
+        ++changing_;
         beginInsertRows({}, first, last);
     });
     connect(&query_, &Query::rowsInserted, this, [this](int, int) {
         rows_ = query_.rowCountFetched();
         endInsertRows();
+        --changing_;
         // The row numbers of the rows after an insertion change too.
         if (rows_ > 0)
             emit dataChanged(index(0, 0), index(rows_ - 1, 0));
@@ -34,10 +41,14 @@ QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *paren
     connect(&query_, &Query::rowChanged, this, [this](int row) {
         emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     });
-    connect(&query_, &Query::aboutToRemoveRow, this, [this](int row) { beginRemoveRows({}, row, row); });
+    connect(&query_, &Query::aboutToRemoveRow, this, [this](int row) {
+        ++changing_;
+        beginRemoveRows({}, row, row);
+    });
     connect(&query_, &Query::rowRemoved, this, [this](int) {
         rows_ = query_.rowCountFetched();
         endRemoveRows();
+        --changing_;
         if (rows_ > 0)
             emit dataChanged(index(0, 0), index(rows_ - 1, 0));
     });
@@ -139,7 +150,10 @@ ListGrid::ListGrid(Query &query, QVector<GridColumn> columns, QWidget *parent)
     // The grid's current row is the query's cursor (clicks and arrow keys).
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
-                if (syncing_ || !current.isValid())
+                // While rows come and go the view moves its current row by
+                // itself; the query's cursor is the one that counts then (a
+                // delete would otherwise drop the wrong row from the result).
+                if (syncing_ || model_->changingRows() || !current.isValid())
                     return;
                 syncing_ = true;
                 guarded([&] { model_->query().moveTo(current.row()); });

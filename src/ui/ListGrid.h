@@ -30,12 +30,16 @@ public:
     void fetchMore(const QModelIndex &parent) override;
     Query &query() const { return query_; }
     const QVector<GridColumn> &columns() const { return columns_; }
+    // Rows are being inserted, removed or reset: a current row the view
+    // moves meanwhile is no choice of the user.
+    bool changingRows() const { return changing_ > 0; }
 
 private:
     Query &query_;
     QVector<GridColumn> columns_;
     mutable QVector<int> fieldIndex_;
     int rows_ = 0;
+    int changing_ = 0;
 };
 
 class ListGrid : public QTableView {

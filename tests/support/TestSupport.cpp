@@ -19,8 +19,12 @@ TempWorkDir::TempWorkDir(bool withDatabase)
 {
     QStandardPaths::setTestModeEnabled(true);
     previous_ = QDir::currentPath();
+    previousHome_ = qgetenv("HOME");
     if (!dir_.isValid())
         qFatal("no temporary directory");
+    // The desktop launcher of a test goes to this folder's desktop, never to
+    // the real one (Qt's test mode leaves the desktop folder where it is).
+    qputenv("HOME", QFile::encodeName(dir_.path()));
     if (withDatabase && !QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), dir_.filePath(QStringLiteral("data.mdb"))))
         qFatal("cannot copy the delivered data.mdb");
     QDir::setCurrent(dir_.path());
@@ -29,6 +33,7 @@ TempWorkDir::TempWorkDir(bool withDatabase)
 TempWorkDir::~TempWorkDir()
 {
     QDir::setCurrent(previous_);
+    qputenv("HOME", previousHome_);
 }
 
 QString TempWorkDir::file(const QString &name) const

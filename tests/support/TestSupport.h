@@ -26,6 +26,7 @@ public:
 private:
     QTemporaryDir dir_;
     QString previous_;
+    QByteArray previousHome_;
 };
 
 // Runs SQL on data.mdb of the current directory through a connection of its

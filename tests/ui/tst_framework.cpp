@@ -1,0 +1,462 @@
+// The pieces every window leans on: how an error reaches the cashier, which
+// keys the amount boxes take, and how a pick list is filled.
+#include "support/TestSupport.h"
+
+#include "store/AppError.h"
+#include "store/Connection.h"
+#include "store/Query.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/KeyFilter.h"
+#include "ui/MessageBox.h"
+#include "ui/PickList.h"
+#include "ui/ListGrid.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <stdexcept>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+enum class Thrown { AppErrorText, StdException, Other };
+
+// Where the keys go: a line edit; an editable combo box as the keyboard
+// reaches it (the combo holds the focus); or the combo's own line edit.
+enum class Target { LineEdit, Combo, ComboLineEdit };
+
+// A small window holding the box under test, shown and active so that keys
+// reach it the way a cashier's keyboard delivers them: to the focus widget.
+struct BoxWindow {
+    QWidget window;
+    QLineEdit *edit = nullptr;
+    QComboBox *combo = nullptr;
+
+    Target target;
+
+    explicit BoxWindow(Target t) : target(t)
+    {
+        auto *layout = new QHBoxLayout(&window);
+        if (target != Target::LineEdit) {
+            combo = new QComboBox(&window);
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setCompleter(nullptr); // as the program's boxes: no inline completion
+            combo->addItems({u"100"_s, u"50"_s});
+            combo->setCurrentIndex(-1);
+            combo->setEditText(QString());
+            layout->addWidget(combo);
+        } else {
+            edit = new QLineEdit(&window);
+            layout->addWidget(edit);
+        }
+        // A second box, so the focus has somewhere else to be.
+        layout->addWidget(new QLineEdit(&window));
+    }
+    QWidget *box() const { return combo ? static_cast<QWidget *>(combo) : edit; }
+    QLineEdit *line() const { return combo ? combo->lineEdit() : edit; }
+    bool showAndFocus()
+    {
+        window.show();
+        QApplication::setActiveWindow(&window);
+        window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&window))
+            return false;
+        box()->setFocus();
+        return QTest::qWaitFor([this] { return box()->hasFocus(); });
+    }
+    QWidget *keyTarget() const
+    {
+        return target == Target::ComboLineEdit ? combo->lineEdit() : QApplication::focusWidget();
+    }
+};
+
+} // namespace
+
+class TestFramework : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void fullStop_data();
+    void fullStop();
+    void showErrorUsesTheErrorBox();
+    void throwingHandlerInsideModalDialog_data();
+    void throwingHandlerInsideModalDialog();
+    void handlerReceivesSignalArguments();
+
+    void numericKeys_data();
+    void numericKeys();
+    void releaseRunsRecomputationOnEveryKey_data();
+    void releaseRunsRecomputationOnEveryKey();
+    void failingRecomputationIsShownAndTypingGoesOn();
+
+    void fillPickList();
+    void gridKeepsDeletesOnTheCursorRow();
+};
+
+void TestFramework::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void TestFramework::fullStop_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("letter") << u"abc"_s << u"abc."_s;
+    QTest::newRow("already a full stop") << u"abc."_s << u"abc."_s;
+    // "！" sorts after "." so it gets one too.
+    QTest::newRow("full-width exclamation") << u"错误！"_s << u"错误！."_s;
+    QTest::newRow("ascii exclamation sorts before") << u"a!"_s << u"a!"_s;
+    QTest::newRow("digit") << u"line 12"_s << u"line 12."_s;
+    QTest::newRow("hyphen sorts before") << u"a-"_s << u"a-"_s;
+    QTest::newRow("slash sorts after") << u"a/"_s << u"a/."_s;
+    QTest::newRow("trailing space sorts before") << u"abc. "_s << u"abc. "_s;
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestFramework::fullStop()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(ui::withFullStop(text), shown);
+}
+
+void TestFramework::showErrorUsesTheErrorBox()
+{
+    testing::Prompts prompts;
+    ui::showError(u"数据库已锁定"_s);
+    QCOMPARE(prompts.log().size(), 1);
+    const msg::Prompt &p = prompts.log().first();
+    QCOMPARE(p.text, u"数据库已锁定."_s);
+    QCOMPARE(p.icon, msg::Icon::Error);
+    QCOMPARE(p.buttons, msg::Buttons::Ok);
+    // The program file's name without extension: this test's executable.
+    QCOMPARE(p.title, u"tst_framework"_s);
+}
+
+void TestFramework::throwingHandlerInsideModalDialog_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("program error") << int(Thrown::AppErrorText)
+                                   << u"'abc' is not a valid floating point value."_s;
+    QTest::newRow("library exception") << int(Thrown::StdException) << u"disk full."_s;
+    QTest::newRow("anything else") << int(Thrown::Other) << u"未知错误."_s;
+}
+
+void TestFramework::throwingHandlerInsideModalDialog()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, shown);
+
+    testing::Prompts prompts;
+    QDialog dialog;
+    auto *layout = new QHBoxLayout(&dialog);
+    auto *failing = new QPushButton(u"坏"_s, &dialog);
+    auto *working = new QPushButton(u"好"_s, &dialog);
+    layout->addWidget(failing);
+    layout->addWidget(working);
+    int workingRuns = 0;
+    bool afterThrow = false;
+    ui::on(failing, &QPushButton::clicked, &dialog, [kind, &afterThrow] {
+        switch (Thrown(kind)) {
+        case Thrown::AppErrorText: throw AppError(u"'abc' is not a valid floating point value"_s);
+        case Thrown::StdException: throw std::runtime_error("disk full");
+        case Thrown::Other: throw 42;
+        }
+        afterThrow = true; // the handler ends at the failing step
+    });
+    ui::on(working, &QPushButton::clicked, &dialog, [&workingRuns] { ++workingRuns; });
+
+    int shownWhileOpen = -1;
+    QTimer::singleShot(0, &dialog, [&] {
+        QTest::mouseClick(failing, Qt::LeftButton);
+        shownWhileOpen = int(prompts.log().size());
+        QTest::mouseClick(working, Qt::LeftButton);
+        dialog.accept();
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+
+    QCOMPARE(shownWhileOpen, 1);
+    QCOMPARE(prompts.log().size(), 1);
+    QCOMPARE(prompts.log().first().text, shown);
+    QCOMPARE(prompts.log().first().icon, msg::Icon::Error);
+    QCOMPARE(prompts.log().first().title, u"tst_framework"_s);
+    QVERIFY(!afterThrow);
+    QCOMPARE(workingRuns, 1);
+
+    // The program goes on: the event loop runs and the same button fails
+    // again with one more message.
+    bool later = false;
+    QTimer::singleShot(0, this, [&later] { later = true; });
+    QTRY_VERIFY(later);
+    failing->click();
+    QCOMPARE(prompts.log().size(), 2);
+    QCOMPARE(prompts.log().last().text, shown);
+}
+
+void TestFramework::handlerReceivesSignalArguments()
+{
+    QLineEdit edit;
+    QStringList seen;
+    ui::on(&edit, &QLineEdit::textEdited, &edit, [&seen](const QString &text) { seen << text; });
+    QTest::keyClicks(&edit, u"ab"_s);
+    QCOMPARE(seen, (QStringList{u"a"_s, u"ab"_s}));
+}
+
+void TestFramework::numericKeys_data()
+{
+    QTest::addColumn<int>("target");
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<bool>("selectAll");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QTestEventList>("keys");
+    QTest::addColumn<QString>("expected");
+
+    const std::pair<Target, const char *> targets[] = {{Target::LineEdit, "line edit: "},
+                                                       {Target::Combo, "combo box: "},
+                                                       {Target::ComboLineEdit, "combo's line edit: "}};
+    for (const auto &[target, where] : targets) {
+        const int t = int(target);
+        auto row = [where](const char *name) -> QTestData & {
+            return QTest::newRow(qPrintable(QLatin1String(where) + QLatin1String(name)));
+        };
+        QTestEventList keys;
+
+        keys.clear();
+        keys.addKeyClicks(u"1.2.3"_s);
+        row("second point dropped") << t << QString() << false << QString() << keys << u"1.23"_s;
+
+        keys.clear();
+        keys.addKeyClicks(u"-5"_s);
+        row("minus dropped") << t << QString() << false << QString() << keys << u"5"_s;
+
+        keys.clear();
+        keys.addKeyClicks(u"a1 B2x"_s);
+        row("letters and space dropped") << t << QString() << false << QString() << keys << u"12"_s;
+
+        keys.clear();
+        keys.addKeyClicks(u"+3,5"_s);
+        row("sign and comma dropped") << t << QString() << false << QString() << keys << u"35"_s;
+
+        keys.clear();
+        keys.addKeyClick(Qt::Key_7);
+        keys.addKeyClick(Qt::Key_Return);
+        keys.addKeyClick(Qt::Key_Enter);
+        keys.addKeyClick(Qt::Key_8);
+        row("enter adds nothing") << t << QString() << false << QString() << keys << u"78"_s;
+
+        keys.clear();
+        keys.addKeyClick(Qt::Key_Period);
+        row("point over a selected point refused") << t << u"1.5"_s << true << QString() << keys << u"1.5"_s;
+
+        keys.clear();
+        keys.addKeyClick(Qt::Key_3);
+        row("digit replaces the selection") << t << u"1.5"_s << true << QString() << keys << u"3"_s;
+
+        keys.clear();
+        keys.addKeyClick(Qt::Key_Backspace);
+        keys.addKeyClick(Qt::Key_Backspace);
+        keys.addKeyClick(Qt::Key_Period);
+        row("backspace removes the point, then one may be typed")
+            << t << u"1.5"_s << false << QString() << keys << u"1."_s;
+
+        keys.clear();
+        keys.addKeyClick(Qt::Key_Home);
+        keys.addKeyClick(Qt::Key_Delete);
+        keys.addKeyClick(Qt::Key_End);
+        keys.addKeyClick(Qt::Key_0);
+        row("arrows, home, end and delete work") << t << u"25"_s << false << QString() << keys << u"50"_s;
+
+        keys.clear();
+        keys.addKeyClick(Qt::Key_V, Qt::ControlModifier);
+        row("ctrl+v pastes nothing") << t << u"1"_s << false << u"9"_s << keys << u"1"_s;
+
+        keys.clear();
+        keys.addKeyClick(Qt::Key_Insert, Qt::ShiftModifier);
+        row("shift+insert pastes nothing") << t << u"1"_s << false << u"abc"_s << keys << u"1"_s;
+
+        keys.clear();
+        keys.addKeyClick(Qt::Key_Delete, Qt::ShiftModifier);
+        row("shift+delete cuts nothing") << t << u"12"_s << true << QString() << keys << u"12"_s;
+
+        keys.clear();
+        keys.addKeyClick(Qt::Key_X, Qt::ControlModifier);
+        keys.addKeyClick(Qt::Key_Z, Qt::ControlModifier);
+        row("ctrl+x and ctrl+z change nothing") << t << u"12"_s << true << QString() << keys << u"12"_s;
+    }
+}
+
+void TestFramework::numericKeys()
+{
+    QFETCH(int, target);
+    QFETCH(QString, initial);
+    QFETCH(bool, selectAll);
+    QFETCH(QString, clipboard);
+    QFETCH(QTestEventList, keys);
+    QFETCH(QString, expected);
+
+    BoxWindow w{Target(target)};
+    new ui::NumericKeyFilter(w.box());
+    QVERIFY(w.showAndFocus());
+    w.line()->setText(initial);
+    if (selectAll)
+        w.line()->selectAll();
+    else
+        w.line()->end(false);
+    if (!clipboard.isNull())
+        QGuiApplication::clipboard()->setText(clipboard);
+
+    keys.simulate(w.keyTarget());
+    QCOMPARE(w.line()->text(), expected);
+}
+
+void TestFramework::releaseRunsRecomputationOnEveryKey_data()
+{
+    QTest::addColumn<int>("target");
+    QTest::newRow("line edit") << int(Target::LineEdit);
+    QTest::newRow("combo box") << int(Target::Combo);
+    QTest::newRow("combo's line edit") << int(Target::ComboLineEdit);
+}
+
+void TestFramework::releaseRunsRecomputationOnEveryKey()
+{
+    QFETCH(int, target);
+
+    BoxWindow w{Target(target)};
+    QStringList seen; // the box's text as each recomputation saw it
+    new ui::NumericKeyFilter(w.box(), [&] { seen << w.line()->text(); });
+    QVERIFY(w.showAndFocus());
+
+    QTest::keyClicks(w.keyTarget(), u"1a.5"_s);
+    // A refused key is released too; the recomputation sees the text as typed.
+    QCOMPARE(seen, (QStringList{u"1"_s, u"1"_s, u"1."_s, u"1.5"_s}));
+
+    seen.clear();
+    QTest::keyClick(w.keyTarget(), Qt::Key_Left);
+    QTest::keyClick(w.keyTarget(), Qt::Key_Right);
+    QTest::keyClick(w.keyTarget(), Qt::Key_Backspace);
+    QCOMPARE(seen, (QStringList{u"1.5"_s, u"1.5"_s, u"1."_s}));
+}
+
+void TestFramework::failingRecomputationIsShownAndTypingGoesOn()
+{
+    testing::Prompts prompts;
+    BoxWindow w(Target::LineEdit);
+    new ui::NumericKeyFilter(w.box(), [&w] {
+        if (w.edit->text() == u"12"_s)
+            throw AppError(u"金额太大"_s);
+    });
+    QVERIFY(w.showAndFocus());
+    QTest::keyClicks(w.keyTarget(), u"123"_s);
+    QCOMPARE(w.edit->text(), u"123"_s);
+    QCOMPARE(prompts.texts(), QStringList{u"金额太大."_s});
+    QCOMPARE(prompts.log().first().icon, msg::Icon::Error);
+}
+
+void TestFramework::fillPickList()
+{
+    testing::TempWorkDir dir;
+    for (const auto &[name, price] : {std::pair{u"可乐"_s, 3.0}, {u"雪碧"_s, 2.5}, {u"可乐"_s, 3.5},
+                                      {QString(), 1.0}, {u"矿泉水"_s, 1.0}, {u"雪碧"_s, 2.5}})
+        testing::exec(u"insert into spxx (品名, 单价) values (?, ?)"_s,
+                      {name.isNull() ? QVariant() : QVariant(name), price});
+    const QString distinct = u"Select Distinct 品名 From spxx"_s;
+    auto engineOrder = [&distinct] {
+        QStringList names;
+        for (const QStringList &row : testing::rows(distinct))
+            names << row.value(0);
+        return names;
+    };
+    auto items = [](QComboBox &box) {
+        QStringList names;
+        for (int i = 0; i < box.count(); ++i)
+            names << box.itemText(i);
+        return names;
+    };
+
+    Connection connection;
+    Query query(connection, u"select * from spxx"_s);
+    query.open();
+
+    for (const bool editable : {true, false}) {
+        QComboBox box;
+        box.setEditable(editable);
+        box.addItems({u"旧商品"_s, u"可乐"_s});
+        box.setCurrentIndex(1);
+        if (editable)
+            box.setEditText(u"正在输入"_s);
+
+        ui::fillPickList(&box, query, distinct);
+        const QStringList expected = engineOrder();
+        QCOMPARE(expected.size(), 4);
+        QCOMPARE(items(box), expected);
+        QCOMPARE(box.currentText(), QString());
+        QCOMPARE(box.currentIndex(), -1);
+        QCOMPARE(query.sql(), distinct);
+        QVERIFY(query.isActive());
+        QCOMPARE(query.recordCount(), 4);
+
+        // A reload shows a product added meanwhile, and each name still once.
+        testing::exec(u"insert into spxx (品名, 单价) values ('牛奶', 4)"_s);
+        ui::fillPickList(&box, query, distinct);
+        QCOMPARE(items(box), engineOrder());
+        QCOMPARE(box.count(), 5);
+        QCOMPARE(box.currentText(), QString());
+        testing::exec(u"delete from spxx where 品名 = '牛奶'"_s);
+    }
+}
+
+void TestFramework::gridKeepsDeletesOnTheCursorRow()
+{
+    testing::TempWorkDir dir;
+    for (const QString &name : {u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s})
+        testing::exec(u"insert into xsxx (品名, 数量) values (?, 1)"_s, {name});
+    auto stored = [] {
+        QStringList names;
+        for (const QStringList &row : testing::rows(u"select 品名 from xsxx order by ID"_s))
+            names << row.value(0);
+        return names;
+    };
+    Connection connection;
+    Query query(connection, u"select * from xsxx"_s);
+    query.open();
+    ui::ListGrid grid(query, {{u"序号"_s, QString(), 45, false}, {u"品名"_s, u"品名"_s, 200, false}});
+    grid.resize(400, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+
+    // The cashier picks the third line and deletes it.
+    const QRect third = grid.visualRect(grid.model()->index(2, 1));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, third.center());
+    QCOMPARE(query.fieldText(u"品名"_s), u"c"_s);
+    query.remove();
+    QCOMPARE(stored(), (QStringList{u"a"_s, u"b"_s, u"d"_s, u"e"_s}));
+    QCOMPARE(query.recordCount(), 4);
+    QCOMPARE(query.fieldText(u"品名"_s), u"d"_s);
+    QCOMPARE(grid.currentIndex().row(), 2);
+    QCOMPARE(grid.model()->rowCount(), 4);
+
+    // Emptying the table through the query leaves nothing behind.
+    query.first();
+    while (!query.eof())
+        query.remove();
+    QCOMPARE(stored(), QStringList());
+    QCOMPARE(grid.model()->rowCount(), 0);
+}
+
+QTEST_MAIN(TestFramework)
+#include "tst_framework.moc"
