@@ -1,18 +1,12 @@
 #pragma once
-// 打印预览
-#include "ui/Form.h"
-#include "store/Connection.h"
-#include "store/Query.h"
+// 打印预览 of the 58 mm receipt.
+#include "print/ReceiptForm.h"
 
-class TDy58Form : public ui::Form {
+class TDy58Form : public TReceiptForm {
     Q_OBJECT
 public:
     explicit TDy58Form(QWidget *parent = nullptr);
     ~TDy58Form() override;
-
-    Connection ADOConnection1;
-    Query ADODataSet1; // "select * from xsxx"
-    Query ADODataSet2; // "select * from dynr"
 };
 
 extern TDy58Form *Dy58Form;

@@ -31,13 +31,13 @@ void exactSearch(Query &query, const QString &table, const QString &column, cons
     query.open();
 }
 
-static void setAll(Query &query, FieldValues values)
+static void setAll(Query &query, const FieldValues &values)
 {
     for (const auto &[name, text] : values)
         query.setFieldText(name, text);
 }
 
-void appendRow(Query &query, FieldValues values)
+void appendRow(Query &query, const FieldValues &values)
 {
     // Appending needs no trip to the last row of a long table: the new row
     // lands after the snapshot either way.
@@ -46,7 +46,7 @@ void appendRow(Query &query, FieldValues values)
     query.post();
 }
 
-void changeRow(Query &query, FieldValues values)
+void changeRow(Query &query, const FieldValues &values)
 {
     query.edit();
     setAll(query, values);

@@ -2,15 +2,17 @@
 // The ways every window talks to its tables, by name. Typed text is always a
 // bound value, never part of the SQL text.
 #include <QString>
+#include <QList>
+#include <QPair>
 #include <initializer_list>
-#include <utility>
 
 class Connection;
 class Query;
 
 namespace idiom {
 
-using FieldValues = std::initializer_list<std::pair<QString, QString>>;
+// Column names with the texts written into them, in order.
+using FieldValues = QList<QPair<QString, QString>>;
 
 // Close, replace the SQL text, open.
 void reopen(Query &query, const QString &sql);
@@ -24,9 +26,9 @@ void exactSearch(Query &query, const QString &table, const QString &column, cons
 
 // Edit, move to the last row, append, set the columns from text, post: one
 // new row at the end of the result and of the table.
-void appendRow(Query &query, FieldValues values);
+void appendRow(Query &query, const FieldValues &values);
 // Edit the current row (a new one on an empty result), set, post.
-void changeRow(Query &query, FieldValues values);
+void changeRow(Query &query, const FieldValues &values);
 // While the query is not at its end, delete its current row.
 void emptyTable(Query &query);
 

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "store/Connection.h"
+#include "store/Idioms.h"
 #include "store/Query.h"
 #include "store/SumList.h"
 
@@ -139,6 +140,7 @@ private:
     void buildControls();
     void wireHandlers();
     void learnProduct();
+    idiom::FieldValues lineValues() const;
     void reconnectSettingsWindow();
     void resetLineInput(bool amountsToo);
     void computeAmounts(bool checkEmpty);

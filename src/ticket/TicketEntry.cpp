@@ -47,6 +47,15 @@ static bool lineFieldsFilled(TMainForm *f)
     return filled;
 }
 
+// The line as the boxes show it, in the order its columns are written.
+idiom::FieldValues TMainForm::lineValues() const
+{
+    return {{QStringLiteral("单号"), Edit1->text()},    {QStringLiteral("时间"), Edit2->text()},
+            {QStringLiteral("品名"), ComboBox1->currentText()}, {QStringLiteral("单价"), Edit3->text()},
+            {QStringLiteral("数量"), Edit4->text()},    {QStringLiteral("金额"), Edit11->text()},
+            {QStringLiteral("折后"), Edit12->text()}};
+}
+
 void TMainForm::SpeedButton2Click()
 {
     if (ComboBox1->currentText().isEmpty()) {
@@ -66,13 +75,7 @@ void TMainForm::SpeedButton2Click()
         requireNumbers({Edit3->text(), Edit4->text(), ComboBox2->currentText(), Edit11->text(),
                         Edit12->text()});
         learnProduct();
-        idiom::appendRow(ADOQuery2, {{QStringLiteral("单号"), Edit1->text()},
-                                     {QStringLiteral("时间"), Edit2->text()},
-                                     {QStringLiteral("品名"), ComboBox1->currentText()},
-                                     {QStringLiteral("单价"), Edit3->text()},
-                                     {QStringLiteral("数量"), Edit4->text()},
-                                     {QStringLiteral("金额"), Edit11->text()},
-                                     {QStringLiteral("折后"), Edit12->text()}});
+        idiom::appendRow(ADOQuery2, lineValues());
         resetLineInput(true);
         ui::fillPickList(ComboBox1, ADOQuery1, kProductList);
         SpeedButton3->setEnabled(false);
@@ -129,13 +132,7 @@ void TMainForm::SpeedButton3Click()
     requireNumbers({Edit3->text(), Edit4->text(), ComboBox2->currentText(), Edit11->text(),
                     Edit12->text()});
     learnProduct();
-    idiom::changeRow(ADOQuery2, {{QStringLiteral("单号"), Edit1->text()},
-                                 {QStringLiteral("时间"), Edit2->text()},
-                                 {QStringLiteral("品名"), ComboBox1->currentText()},
-                                 {QStringLiteral("单价"), Edit3->text()},
-                                 {QStringLiteral("数量"), Edit4->text()},
-                                 {QStringLiteral("金额"), Edit11->text()},
-                                 {QStringLiteral("折后"), Edit12->text()}});
+    idiom::changeRow(ADOQuery2, lineValues());
     resetLineInput(true);
     RefreshTotals();
     reconnectSettingsWindow();
