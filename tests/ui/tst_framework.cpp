@@ -6,6 +6,7 @@
 #include "store/Connection.h"
 #include "store/Query.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/FileDialog.h"
 #include "ui/KeyFilter.h"
 #include "ui/MessageBox.h"
 #include "ui/PickList.h"
@@ -101,6 +102,7 @@ private slots:
     void failingRecomputationIsShownAndTypingGoesOn();
 
     void fillPickList();
+    void saveDialogAnswersFromTheQueue();
     void gridKeepsDeletesOnTheCursorRow();
 };
 
@@ -456,6 +458,18 @@ void TestFramework::gridKeepsDeletesOnTheCursorRow()
         query.remove();
     QCOMPARE(stored(), QStringList());
     QCOMPARE(grid.model()->rowCount(), 0);
+}
+
+// Tests name the file a cashier would pick, in order; an empty name is a cancel.
+void TestFramework::saveDialogAnswersFromTheQueue()
+{
+    ui::clearSaveFileNames();
+    ui::queueSaveFileName(u"/tmp/销售统计"_s);
+    ui::queueSaveFileName(QString());
+    QCOMPARE(ui::pendingSaveFileNames(), 2);
+    QCOMPARE(ui::saveFileName(nullptr, u"保存"_s, QString(), QString()), u"/tmp/销售统计"_s);
+    QVERIFY(ui::saveFileName(nullptr, u"保存"_s, QString(), QString()).isEmpty());
+    QCOMPARE(ui::pendingSaveFileNames(), 0);
 }
 
 QTEST_MAIN(TestFramework)

@@ -1,0 +1,38 @@
+#include "ui/FileDialog.h"
+
+#include <QFileDialog>
+
+namespace ui {
+namespace {
+std::deque<QString> &queued()
+{
+    static std::deque<QString> names;
+    return names;
+}
+} // namespace
+
+QString saveFileName(QWidget *owner, const QString &caption, const QString &directory, const QString &filter)
+{
+    if (!queued().empty()) {
+        QString name = queued().front();
+        queued().pop_front();
+        return name;
+    }
+    return QFileDialog::getSaveFileName(owner, caption, directory, filter);
+}
+
+void queueSaveFileName(const QString &name)
+{
+    queued().push_back(name);
+}
+
+void clearSaveFileNames()
+{
+    queued().clear();
+}
+
+int pendingSaveFileNames()
+{
+    return static_cast<int>(queued().size());
+}
+} // namespace ui

@@ -1,0 +1,17 @@
+#pragma once
+// The system's save-file dialog behind one function, so tests supply the name.
+#include <QString>
+#include <deque>
+
+class QWidget;
+
+namespace ui {
+// The chosen file name, or an empty text when the user cancelled.
+QString saveFileName(QWidget *owner, const QString &caption, const QString &directory, const QString &filter);
+
+// Tests queue the names the next dialogs return (an empty name is a cancel);
+// while names are queued no dialog is shown.
+void queueSaveFileName(const QString &name);
+void clearSaveFileNames();
+int pendingSaveFileNames();
+} // namespace ui
