@@ -12,7 +12,6 @@
 #include "ui/MessageBox.h"
 #include "ui/PickList.h"
 
-#include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -451,12 +450,6 @@ void TMainForm::SpeedButton6Click()
         return;
     }
     // Printing and archiving the ticket come with the receipt windows.
-}
-
-void TMainForm::closeEvent(QCloseEvent *event)
-{
-    // The hot keys live as long as the window; nothing else to release.
-    QMainWindow::closeEvent(event);
 }
 
 void TMainForm::wireHandlers()
