@@ -47,6 +47,16 @@ void typePassword(TLoginForm *form, const QString &password)
     QTest::keyClicks(form->Edit1, password);
 }
 
+// Logs in as a user would: chooses the name, types the password, clicks 确定.
+bool loginAs(const QString &user, const QString &password)
+{
+    return runLogin([user, password](TLoginForm *form) {
+        QVERIFY(choose(form, user));
+        typePassword(form, password);
+        form->SpeedButton1->click();
+    });
+}
+
 void addUser(const QString &name, const QString &password, const QString &rights)
 {
     testing::exec(u"insert into username (用户名, 密码, 权限) values (?, ?, ?)"_s, {name, password, rights});
@@ -237,11 +247,7 @@ void TestLogin::rightsOfTheUser()
     MainForm->show();
     testing::Prompts prompts;
 
-    const bool ok = runLogin([](TLoginForm *form) {
-        QVERIFY(choose(form, u"王五"_s));
-        typePassword(form, u"8"_s);
-        form->SpeedButton1->click();
-    });
+    const bool ok = loginAs(u"王五"_s, u"8"_s);
     QVERIFY(ok);
     QVERIFY(prompts.log().isEmpty());
     QCOMPARE(MainForm->ComboBox6->currentText(), u"王五"_s);
@@ -287,11 +293,7 @@ void TestLogin::namesContainingOneAnother()
     MainForm->show();
     testing::Prompts prompts;
 
-    const bool ok = runLogin([&](TLoginForm *form) {
-        QVERIFY(choose(form, user));
-        typePassword(form, password);
-        form->SpeedButton1->click();
-    });
+    const bool ok = loginAs(user, password);
 
     if (rights.isEmpty()) {
         QVERIFY(!ok);
@@ -343,11 +345,7 @@ void TestLogin::quoteInUserName()
     MainForm->show();
     testing::Prompts prompts;
 
-    const bool ok = runLogin([](TLoginForm *form) {
-        QVERIFY(choose(form, u"王\"五"_s));
-        typePassword(form, u"5"_s);
-        form->SpeedButton1->click();
-    });
+    const bool ok = loginAs(u"王\"五"_s, u"5"_s);
     QVERIFY(ok);
     QVERIFY(prompts.log().isEmpty());
     QCOMPARE(MainForm->ComboBox6->currentText(), u"王\"五"_s);
