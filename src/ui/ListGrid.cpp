@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QScrollBar>
 
 namespace ui {
@@ -185,6 +186,24 @@ void ListGrid::followQueryCursor()
         selectionModel()->clearSelection();
     }
     syncing_ = false;
+}
+
+// Qt reports clicks on rows only; a click on the empty area counts too (on
+// an empty list it is the only click there is).
+void ListGrid::mousePressEvent(QMouseEvent *event)
+{
+    pressedOnEmpty_ = event->button() == Qt::LeftButton && !indexAt(event->position().toPoint()).isValid();
+    QTableView::mousePressEvent(event);
+}
+
+void ListGrid::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool emptyClick = pressedOnEmpty_ && event->button() == Qt::LeftButton
+        && !indexAt(event->position().toPoint()).isValid() && viewport()->rect().contains(event->position().toPoint());
+    pressedOnEmpty_ = false;
+    QTableView::mouseReleaseEvent(event);
+    if (emptyClick)
+        emit cellClicked();
 }
 
 void ListGrid::resizeEvent(QResizeEvent *event)

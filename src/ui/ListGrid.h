@@ -49,17 +49,21 @@ public:
     QueryModel *queryModel() const { return model_; }
 
 signals:
-    // A cell was clicked; the query's cursor is already on its row.
+    // A cell was clicked (the query's cursor is already on its row), or the
+    // empty area below the rows was.
     void cellClicked();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void stretchColumns();
     void followQueryCursor();
     QueryModel *model_;
     bool syncing_ = false;
+    bool pressedOnEmpty_ = false;
 };
 
 } // namespace ui

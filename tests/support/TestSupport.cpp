@@ -3,7 +3,14 @@
 #include "app/Forms.h"
 #include "store/Clock.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -149,6 +156,83 @@ void fixClock(const QDateTime &t)
 void releaseClock()
 {
     appclock::setSource({});
+}
+
+void click(QWidget *widget)
+{
+    clickAt(widget, widget->rect().center());
+}
+
+void clickAt(QWidget *widget, QPoint at)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void typeInto(QWidget *box, const QString &text)
+{
+    auto *combo = qobject_cast<QComboBox *>(box);
+    QWidget *target = combo && combo->lineEdit() ? static_cast<QWidget *>(combo->lineEdit()) : box;
+    click(target);
+    // Characters without a key of their own (Chinese names) arrive as key
+    // events carrying the text.
+    for (QChar c : text) {
+        if (c.unicode() > 0 && c.unicode() < 128)
+            QTest::keyClick(target, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers)
+{
+    QWidget *target = QApplication::focusWidget() && widget->isAncestorOf(QApplication::focusWidget())
+        ? QApplication::focusWidget()
+        : widget;
+    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+}
+
+bool pickFromList(QComboBox *box, const QString &itemText)
+{
+    const int i = box->findText(itemText, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i < 0)
+        return false;
+    box->showPopup();
+    QAbstractItemView *view = box->view();
+    if (!QTest::qWaitForWindowExposed(view->window()))
+        return false;
+    const QModelIndex index = box->model()->index(i, box->modelColumn(), box->rootModelIndex());
+    view->scrollTo(index);
+    const QPoint at = view->visualRect(index).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    return true;
+}
+
+void whileModal(std::function<void(QWidget *modal)> steps)
+{
+    QPointer<QWidget> before = QApplication::activeModalWidget();
+    auto *poll = new QTimer(qApp);
+    auto waited = std::make_shared<int>(0);
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, qApp, [=] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if ((!modal || modal == before) && ++*waited < 2000)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (!modal || modal == before) {
+            qWarning("whileModal: no modal window opened");
+            return;
+        }
+        QPointer<QWidget> guard = modal;
+        steps(modal);
+        if (guard && guard->isVisible()) {
+            if (auto *dialog = qobject_cast<QDialog *>(guard.data()))
+                dialog->reject();
+            else
+                guard->close();
+        }
+    });
+    poll->start();
 }
 
 Program::Program()

@@ -4,12 +4,17 @@
 // boxes, and the program's windows made and torn down per test.
 #include <QDateTime>
 #include <QList>
+#include <QPoint>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <deque>
+#include <functional>
 
 #include "ui/MessageBox.h"
+
+class QComboBox;
+class QWidget;
 
 namespace testing {
 
@@ -61,6 +66,21 @@ private:
 // A fixed clock for ticket numbers and times.
 void fixClock(const QDateTime &t);
 void releaseClock();
+
+// Input as a user gives it: real mouse and key events on the named controls.
+void click(QWidget *widget);              // a left click in its middle
+void clickAt(QWidget *widget, QPoint at); // a left click at a point of it
+void typeInto(QWidget *box, const QString &text); // focus by a click, then the keys
+void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Opens the list of a drop-down box and clicks the item with that text;
+// false when there is no such item.
+bool pickFromList(QComboBox *box, const QString &itemText);
+
+// Runs steps once the next modal window of the program is open (the one the
+// caller is about to exec, or that a click is about to open), then closes
+// that window if the steps left it open, so a failing step cannot hang the
+// test. Call it before the step that opens the window.
+void whileModal(std::function<void(QWidget *modal)> steps);
 
 // The program's windows over the current directory's data.mdb.
 class Program {

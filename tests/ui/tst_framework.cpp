@@ -10,6 +10,7 @@
 #include "ui/KeyFilter.h"
 #include "ui/MessageBox.h"
 #include "ui/PickList.h"
+#include "ui/ListChoice.h"
 #include "ui/ListGrid.h"
 
 #include <QApplication>
@@ -104,6 +105,9 @@ private slots:
     void fillPickList();
     void saveDialogAnswersFromTheQueue();
     void gridKeepsDeletesOnTheCursorRow();
+    void gridReportsClicksOnItsEmptyArea();
+    void listChoiceOnlyFromTheList_data();
+    void listChoiceOnlyFromTheList();
 };
 
 void TestFramework::initTestCase()
@@ -472,5 +476,94 @@ void TestFramework::saveDialogAnswersFromTheQueue()
     QCOMPARE(ui::pendingSaveFileNames(), 0);
 }
 
+
+namespace {
+// A window with an editable list and a plain box to move the focus to.
+struct ChoiceWindow {
+    QWidget window;
+    QComboBox *box = new QComboBox(&window);
+    QLineEdit *other = new QLineEdit(&window);
+    int chosen = 0;
+    ChoiceWindow()
+    {
+        auto *layout = new QHBoxLayout(&window);
+        layout->addWidget(box);
+        layout->addWidget(other);
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->addItems({u"10"_s, u"9.9"_s, u"9.8"_s, u"苹果"_s});
+        ui::onListChoice(box, [this] { ++chosen; });
+        window.show();
+        QApplication::setActiveWindow(&window);
+        if (!QTest::qWaitForWindowActive(&window))
+            qWarning("window not active");
+    }
+};
+} // namespace
+
+void TestFramework::gridReportsClicksOnItsEmptyArea()
+{
+    testing::TempWorkDir dir;
+    Connection c;
+    Query q(c, u"select * from xsxx"_s);
+    q.open();
+    ui::ListGrid grid(q, {{u"序号"_s, {}, 45, false}, {u"品名"_s, u"品名"_s, 250, false}});
+    grid.resize(300, 200);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    int clicks = 0;
+    connect(&grid, &ui::ListGrid::cellClicked, this, [&] { ++clicks; });
+    testing::clickAt(grid.viewport(), {50, 150});
+    QCOMPARE(clicks, 1);
+}
+
+void TestFramework::listChoiceOnlyFromTheList_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("chosen");
+    QTest::addColumn<QString>("text");
+    // Typing an item's text and leaving the box is no choice.
+    QTest::newRow("typed, Tab away") << u"type 苹果, tab"_s << 0 << u"苹果"_s;
+    QTest::newRow("typed, click elsewhere") << u"type 苹果, click"_s << 0 << u"苹果"_s;
+    QTest::newRow("typed, Enter") << u"type 9.8, enter"_s << 0 << u"9.8"_s;
+    // The arrow keys go on from the text the program set.
+    QTest::newRow("set 10, Down") << u"set 10, down"_s << 1 << u"9.9"_s;
+    QTest::newRow("set 9.9, Up") << u"set 9.9, up"_s << 1 << u"10"_s;
+    QTest::newRow("picked with the mouse") << u"pick 9.8"_s << 1 << u"9.8"_s;
+}
+
+void TestFramework::listChoiceOnlyFromTheList()
+{
+    QFETCH(QString, how);
+    QFETCH(int, chosen);
+    QFETCH(QString, text);
+    ChoiceWindow w;
+    ui::setListText(w.box, u"9.8"_s); // a position away from where the rows go
+    const QStringList step = how.split(u", "_s);
+    const QString action = step[0].section(u' ', 0, 0), value = step[0].section(u' ', 1);
+    if (action == u"type"_s) {
+        w.box->lineEdit()->clear();
+        testing::typeInto(w.box, value);
+    } else if (action == u"set"_s) {
+        ui::setListText(w.box, value);
+        w.box->setFocus();
+    } else {
+        QVERIFY(testing::pickFromList(w.box, value));
+    }
+    const QString then = step.value(1);
+    if (then == u"tab"_s)
+        QTest::keyClick(w.box->lineEdit(), Qt::Key_Tab);
+    else if (then == u"click"_s)
+        testing::click(w.other);
+    else if (then == u"enter"_s)
+        QTest::keyClick(w.box->lineEdit(), Qt::Key_Return);
+    else if (then == u"down"_s)
+        QTest::keyClick(w.box->lineEdit(), Qt::Key_Down);
+    else if (then == u"up"_s)
+        QTest::keyClick(w.box->lineEdit(), Qt::Key_Up);
+    QTRY_COMPARE(w.box->currentText(), text);
+    QTest::qWait(20);
+    QCOMPARE(w.chosen, chosen);
+}
 QTEST_MAIN(TestFramework)
 #include "tst_framework.moc"
