@@ -1,7 +1,10 @@
 #include "store/Idioms.h"
 
 #include "store/Connection.h"
+#include "store/NumberText.h"
 #include "store/Query.h"
+
+#include <cmath>
 
 namespace idiom {
 
@@ -57,6 +60,34 @@ void emptyTable(Query &query)
 {
     while (!query.eof())
         query.remove();
+}
+
+QVector<std::optional<qint64>> columnSums(Query &query, const QStringList &columns)
+{
+    QVector<std::optional<qint64>> sums(columns.size(), qint64(0));
+    if (!query.isActive())
+        return sums;
+    QVector<int> index;
+    for (const QString &c : columns)
+        index << query.columnIndex(c);
+    query.forEachRow([&](int row) {
+        for (int i = 0; i < index.size(); ++i) {
+            if (index[i] < 0 || !sums[i])
+                continue;
+            const QVariant v = query.valueAt(row, index[i]);
+            bool ok = false;
+            const double d = v.isNull() ? 0.0 : v.toDouble(&ok);
+            if (!ok)
+                continue;
+            qint64 total = 0;
+            if (!std::isfinite(d) || std::fabs(d) >= 9e14
+                || __builtin_add_overflow(*sums[i], numtext::toFixed4(d), &total))
+                sums[i].reset();
+            else
+                sums[i] = total;
+        }
+    });
+    return sums;
 }
 
 void reconnectAndReopen(Connection &connection, std::initializer_list<Reopen> queries)

@@ -5,6 +5,9 @@
 #include <QList>
 #include <QPair>
 #include <initializer_list>
+#include <optional>
+#include <QStringList>
+#include <QVector>
 
 class Connection;
 class Query;
@@ -31,6 +34,12 @@ void appendRow(Query &query, const FieldValues &values);
 void changeRow(Query &query, const FieldValues &values);
 // While the query is not at its end, delete its current row.
 void emptyTable(Query &query);
+
+// Sums of number columns over every row the open query lists, as fixed point
+// with four decimals (value x 10000 rounded half to even; nulls skipped). A
+// column whose sum does not fit comes back empty; nothing here throws for
+// what a row holds.
+QVector<std::optional<qint64>> columnSums(Query &query, const QStringList &columns);
 
 struct Reopen {
     Query *query;
