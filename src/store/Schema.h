@@ -1,0 +1,54 @@
+#pragma once
+// The tables of data.mdb and their columns, named once. Windows and the store
+// use these names; text columns with a fixed length say how long a text may be.
+#include <QString>
+
+namespace schema {
+
+// Tables.
+inline const QString spxx = QStringLiteral("spxx");         // product catalogue
+inline const QString xsxx = QStringLiteral("xsxx");         // working ticket lines
+inline const QString dynr = QStringLiteral("dynr");         // print content
+inline const QString xstj = QStringLiteral("xstj");         // archived tickets
+inline const QString xsmx = QStringLiteral("xsmx");         // archived ticket lines
+inline const QString id = QStringLiteral("id");             // print settings row
+inline const QString username = QStringLiteral("username"); // users
+
+// Columns.
+namespace col {
+inline const QString ID = QStringLiteral("ID");
+inline const QString danhao = QStringLiteral("单号");
+inline const QString shijian = QStringLiteral("时间");
+inline const QString kehu = QStringLiteral("客户");
+inline const QString dianhua = QStringLiteral("电话");
+inline const QString pinming = QStringLiteral("品名");
+inline const QString danjia = QStringLiteral("单价");
+inline const QString shuliang = QStringLiteral("数量");
+inline const QString jine = QStringLiteral("金额");
+inline const QString zhehou = QStringLiteral("折后");
+inline const QString beizhu = QStringLiteral("备注");
+inline const QString dianming = QStringLiteral("店名");
+inline const QString shouyinyuan = QStringLiteral("收银员");
+inline const QString pos = QStringLiteral("pos");
+inline const QString print = QStringLiteral("print");
+inline const QString yonghuming = QStringLiteral("用户名");
+inline const QString mima = QStringLiteral("密码");
+inline const QString quanxian = QStringLiteral("权限");
+} // namespace col
+
+// The longest text a column holds, in characters; 0 where the schema sets no
+// length. Matches data/schema.sql.
+inline int textLimit(const QString &table, const QString &column)
+{
+    if (table == xsxx) {
+        if (column == col::danhao || column == col::shijian)
+            return 50;
+        if (column == col::kehu || column == col::dianhua || column == col::pinming || column == col::beizhu)
+            return 255;
+    }
+    if (table == dynr && (column == col::dianming || column == col::beizhu))
+        return 255;
+    return 0;
+}
+
+} // namespace schema
