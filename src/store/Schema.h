@@ -36,8 +36,8 @@ inline const QString mima = QStringLiteral("密码");
 inline const QString quanxian = QStringLiteral("权限");
 } // namespace col
 
-// The longest text a column holds, in characters; 0 where the schema sets no
-// length. Matches data/schema.sql.
+// The longest text a column holds, in characters; 0 where none is set. Follows
+// data/schema.sql; a catalogue name is held to a ticket line's length.
 inline int textLimit(const QString &table, const QString &column)
 {
     if (table == xsxx) {
@@ -47,6 +47,9 @@ inline int textLimit(const QString &table, const QString &column)
             return 255;
     }
     if (table == dynr && (column == col::dianming || column == col::beizhu))
+        return 255;
+    // A catalogue name longer than a ticket line's name could never be sold.
+    if (table == spxx && column == col::pinming)
         return 255;
     return 0;
 }
