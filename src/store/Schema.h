@@ -1,6 +1,8 @@
 #pragma once
 // The tables of data.mdb and their columns, named once. Windows and the store
 // use these names; text columns with a fixed length say how long a text may be.
+#include "store/AppError.h"
+
 #include <QString>
 
 namespace schema {
@@ -52,6 +54,15 @@ inline int textLimit(const QString &table, const QString &column)
     if (table == spxx && column == col::pinming)
         return 255;
     return 0;
+}
+
+// Refuses a text longer than its column holds, before anything is written:
+// "“品名”最多255个字符，这里有300个字符".
+inline void requireFits(const QString &table, const QString &column, const QString &text)
+{
+    const int limit = textLimit(table, column);
+    if (limit > 0 && text.size() > limit)
+        throw AppError(QStringLiteral("“%1”最多%2个字符，这里有%3个字符").arg(column).arg(limit).arg(text.size()));
 }
 
 } // namespace schema
