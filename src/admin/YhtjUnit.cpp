@@ -26,7 +26,7 @@ TYhtjForm::TYhtjForm(QWidget *parent)
     Edit1 = ui::make<QLineEdit>(this, "Edit1");
     Label1 = ui::label(this, "Label1", QStringLiteral("用户名："), Edit1);
     Edit2 = ui::make<QLineEdit>(this, "Edit2");
-    Edit2->setEchoMode(QLineEdit::Password);
+    ui::setPasswordBox(Edit2);
     Label2 = ui::label(this, "Label2", QStringLiteral("密  码："), Edit2);
     ComboBox1 = ui::make<QComboBox>(this, "ComboBox1");
     ComboBox1->addItems({QStringLiteral("管理员"), QStringLiteral("普通用户")});

@@ -33,10 +33,10 @@ TYhxgForm::TYhxgForm(QWidget *parent)
     ui::setEditable(Edit1, false);
     Label1 = ui::label(this, "Label1", QStringLiteral("用户名："), Edit1);
     Edit2 = ui::make<QLineEdit>(this, "Edit2");
-    Edit2->setEchoMode(QLineEdit::Password);
+    ui::setPasswordBox(Edit2);
     Label2 = ui::label(this, "Label2", QStringLiteral("旧密码："), Edit2);
     Edit3 = ui::make<QLineEdit>(this, "Edit3");
-    Edit3->setEchoMode(QLineEdit::Password);
+    ui::setPasswordBox(Edit3);
     Label3 = ui::label(this, "Label3", QStringLiteral("新密码："), Edit3);
     ComboBox1 = ui::make<QComboBox>(this, "ComboBox1");
     ComboBox1->addItems({kAdministrator, kOrdinary});
