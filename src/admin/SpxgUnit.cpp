@@ -1,14 +1,84 @@
 #include "admin/SpxgUnit.h"
 
+#include "admin/ProductText.h"
+#include "app/Links.h"
+#include "store/AppError.h"
+#include "store/Idioms.h"
+#include "store/Query.h"
+#include "store/Schema.h"
+#include "ticket/Amounts.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/FormKit.h"
+#include "ui/KeyFilter.h"
+#include "ui/MessageBox.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
 TSpxgForm *SpxgForm = nullptr;
 
 TSpxgForm::TSpxgForm(QWidget *parent)
-    : ui::Form("SpxgForm", QStringLiteral("修改商品信息"), QSize(300, 180), parent)
+    : ui::Form("SpxgForm", QStringLiteral("修改商品信息"), QSize(264, 223), parent)
 {
+    auto *layout = new QVBoxLayout(this);
+    auto *form = new QGridLayout;
+    Edit1 = ui::make<QLineEdit>(this, "Edit1");
+    Label1 = ui::label(this, "Label1", QStringLiteral("品名："), Edit1);
+    Edit2 = ui::make<QLineEdit>(this, "Edit2");
+    Label2 = ui::label(this, "Label2", QStringLiteral("单价："), Edit2);
+    new ui::NumericKeyFilter(Edit2);
+    form->addWidget(Label1, 0, 0);
+    form->addWidget(Edit1, 0, 1);
+    form->addWidget(Label2, 1, 0);
+    form->addWidget(Edit2, 1, 1);
+    form->setVerticalSpacing(14);
+    layout->addStretch(1);
+    layout->addLayout(form);
+    layout->addStretch(1);
+
+    auto *buttons = new QHBoxLayout;
+    SpeedButton1 = ui::button(this, "SpeedButton1", QStringLiteral("修改"));
+    SpeedButton2 = ui::button(this, "SpeedButton2", QStringLiteral("关闭"));
+    buttons->addStretch(1);
+    buttons->addWidget(SpeedButton1);
+    buttons->addWidget(SpeedButton2);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+
+    ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
+    ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
 }
 
 TSpxgForm::~TSpxgForm()
 {
     if (SpxgForm == this)
         SpxgForm = nullptr;
+}
+
+void TSpxgForm::Open(Query &products)
+{
+    products_ = &products;
+    Edit1->setText(products.fieldText(schema::col::pinming));
+    // A product added without a price opens with an empty price box.
+    Edit2->setText(amounts::normalisedPrice(products.fieldText(schema::col::danjia)));
+    Edit1->setFocus();
+    exec();
+}
+
+void TSpxgForm::SpeedButton1Click()
+{
+    if (!products_)
+        throw AppError(QStringLiteral("没有选中的商品"));
+    // No check of emptiness: an empty name or price is stored as it is.
+    product::requireStorable(Edit1->text(), Edit2->text());
+    idiom::changeRow(*products_, {{schema::col::pinming, Edit1->text()}, {schema::col::danjia, Edit2->text()}});
+    msg::show(this, QStringLiteral("修改商品信息成功！"), msg::Icon::None);
+    app::reloadProductList();
+    close();
+}
+
+void TSpxgForm::SpeedButton2Click()
+{
+    close();
 }

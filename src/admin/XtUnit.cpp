@@ -1,24 +1,57 @@
 #include "admin/XtUnit.h"
 
+#include "app/Links.h"
+#include "store/Idioms.h"
+#include "store/Schema.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/FormKit.h"
+#include "ui/ListGrid.h"
+#include "ui/MessageBox.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QStyle>
 #include <QVBoxLayout>
 
 TXtForm *XtForm = nullptr;
 
+namespace {
+QString wholeTable(const QString &table)
+{
+    return QStringLiteral("select * from %1").arg(table);
+}
+
+void setRed(QLabel *label)
+{
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Qt::red);
+    label->setPalette(p);
+}
+
+// The remark box separates its lines with a line feed; the stored remark
+// separates them with a carriage return and line feed, as typed on Windows.
+QString storedLines(const QString &boxText)
+{
+    QString text = boxText;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+} // namespace
+
 TXtForm::TXtForm(QWidget *parent)
     : ui::Form("XtForm", QStringLiteral("系统设置"), QSize(454, 356), parent),
       ADOConnection1(connstr::designShort()),
-      ADOQuery1(ADOConnection1, QStringLiteral("select * from username")),
-      ADOQuery2(ADOConnection1, QStringLiteral("select * from spxx")),
-      ADOQuery3(ADOConnection1, QStringLiteral("select * from dynr"))
+      ADOQuery1(ADOConnection1, wholeTable(schema::username)),
+      ADOQuery2(ADOConnection1, wholeTable(schema::spxx)),
+      ADOQuery3(ADOConnection1, wholeTable(schema::dynr))
 {
     ADOConnection1.setLoginPrompt(false);
     for (Query *q : {&ADOQuery1, &ADOQuery2, &ADOQuery3})
         q->open();
 
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
     PageControl1 = ui::make<QTabWidget>(this, "PageControl1");
     layout->addWidget(PageControl1);
     TabSheet1 = ui::make<QWidget>(nullptr, "TabSheet1");
@@ -27,37 +60,211 @@ TXtForm::TXtForm(QWidget *parent)
     PageControl1->addTab(TabSheet1, QStringLiteral("用户(收银员)"));
     PageControl1->addTab(TabSheet2, QStringLiteral("商品(添加、修改、删除)"));
     PageControl1->addTab(TabSheet3, QStringLiteral("打印内容"));
+    buildUsersTab();
+    buildProductsTab();
+    buildPrintContentTab();
 
-    auto *users = new QVBoxLayout(TabSheet1);
-    auto *userButtons = new QHBoxLayout;
-    SpeedButton1 = ui::button(TabSheet1, "SpeedButton1", QStringLiteral("添加"));
-    SpeedButton2 = ui::button(TabSheet1, "SpeedButton2", QStringLiteral("修改"));
-    SpeedButton3 = ui::button(TabSheet1, "SpeedButton3", QStringLiteral("删除"));
-    userButtons->addWidget(SpeedButton1);
-    userButtons->addWidget(SpeedButton2);
-    userButtons->addWidget(SpeedButton3);
-    users->addStretch(1);
-    users->addLayout(userButtons);
-
-    auto *content = new QVBoxLayout(TabSheet3);
-    Edit1 = ui::make<QLineEdit>(TabSheet3, "Edit1");
-    Memo1 = ui::make<QPlainTextEdit>(TabSheet3, "Memo1");
-    content->addWidget(ui::label(TabSheet3, "Label1", QStringLiteral("店名："), Edit1));
-    content->addWidget(Edit1);
-    content->addWidget(ui::label(TabSheet3, "Label2", QStringLiteral("备注："), Memo1));
-    content->addWidget(Memo1, 1);
+    ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
+    ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
+    ui::on(DBGridEh1, &ui::ListGrid::cellDoubleClicked, this, [this] { SpeedButton2Click(); });
+    ui::on(SpeedButton3, &QPushButton::clicked, this, [this] { SpeedButton3Click(); });
+    ui::on(SpeedButton8, &QPushButton::clicked, this, [this] { SpeedButton8Click(); });
+    ui::on(SpeedButton4, &QPushButton::clicked, this, [this] { SpeedButton4Click(); });
+    ui::on(SpeedButton5, &QPushButton::clicked, this, [this] { SpeedButton5Click(); });
+    ui::on(DBGridEh2, &ui::ListGrid::cellDoubleClicked, this, [this] { SpeedButton5Click(); });
+    ui::on(SpeedButton6, &QPushButton::clicked, this, [this] { SpeedButton6Click(); });
+    ui::on(SpeedButton7, &QPushButton::clicked, this, [this] { SpeedButton7Click(); });
+    // However the window is closed: its close button, Escape.
+    ui::on(this, &QDialog::finished, this, [this] { FormClose(); });
 
     FormCreate();
 }
 
 TXtForm::~TXtForm()
 {
+    // The grids read the queries: they go first.
+    delete DBGridEh1;
+    delete DBGridEh2;
+    DBGridEh1 = DBGridEh2 = nullptr;
     if (XtForm == this)
         XtForm = nullptr;
 }
 
+void TXtForm::buildUsersTab()
+{
+    auto *tab = new QVBoxLayout(TabSheet1);
+    DBGridEh1 = new ui::ListGrid(ADOQuery1,
+                                 {{QStringLiteral("序号"), QString(), 45},
+                                  {QStringLiteral("用户名"), schema::col::yonghuming, 200},
+                                  {QStringLiteral("权限"), schema::col::quanxian, 150}},
+                                 TabSheet1);
+    DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
+    DBGridEh1->setAccessibleName(QStringLiteral("用户(收银员)"));
+    tab->addWidget(DBGridEh1, 1);
+
+    auto *buttons = new QHBoxLayout;
+    SpeedButton8 = ui::button(TabSheet1, "SpeedButton8", QString());
+    SpeedButton8->setFlat(true);
+    SpeedButton8->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    SpeedButton8->setIconSize(QSize(24, 24));
+    SpeedButton8->setToolTip(QStringLiteral("权限说明"));
+    SpeedButton8->setAccessibleName(QStringLiteral("权限说明"));
+    SpeedButton1 = ui::button(TabSheet1, "SpeedButton1", QStringLiteral("添加"));
+    SpeedButton2 = ui::button(TabSheet1, "SpeedButton2", QStringLiteral("修改"));
+    SpeedButton3 = ui::button(TabSheet1, "SpeedButton3", QStringLiteral("删除"));
+    buttons->addWidget(SpeedButton8);
+    buttons->addStretch(1);
+    buttons->addWidget(SpeedButton1);
+    buttons->addWidget(SpeedButton2);
+    buttons->addWidget(SpeedButton3);
+    tab->addLayout(buttons);
+}
+
+void TXtForm::buildProductsTab()
+{
+    auto *tab = new QVBoxLayout(TabSheet2);
+    DBGridEh2 = new ui::ListGrid(ADOQuery2,
+                                 {{QStringLiteral("序号"), QString(), 45},
+                                  {QStringLiteral("品名"), schema::col::pinming, 250},
+                                  {QStringLiteral("单价"), schema::col::danjia, 100, true}},
+                                 TabSheet2);
+    DBGridEh2->setObjectName(QStringLiteral("DBGridEh2"));
+    DBGridEh2->setAccessibleName(QStringLiteral("商品"));
+    tab->addWidget(DBGridEh2, 1);
+
+    auto *buttons = new QHBoxLayout;
+    SpeedButton4 = ui::button(TabSheet2, "SpeedButton4", QStringLiteral("添加"));
+    SpeedButton5 = ui::button(TabSheet2, "SpeedButton5", QStringLiteral("修改"));
+    SpeedButton6 = ui::button(TabSheet2, "SpeedButton6", QStringLiteral("删除"));
+    buttons->addStretch(1);
+    buttons->addWidget(SpeedButton4);
+    buttons->addWidget(SpeedButton5);
+    buttons->addWidget(SpeedButton6);
+    tab->addLayout(buttons);
+}
+
+void TXtForm::buildPrintContentTab()
+{
+    auto *tab = new QGridLayout(TabSheet3);
+    Edit1 = ui::make<QLineEdit>(TabSheet3, "Edit1");
+    Label4 = ui::label(TabSheet3, "Label4", QStringLiteral("店名："), Edit1);
+    Label1 = ui::make<QLabel>(TabSheet3, "Label1", QStringLiteral("【请将商店名称控制在16字以内】"));
+    setRed(Label1);
+    Memo1 = ui::make<QPlainTextEdit>(TabSheet3, "Memo1");
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setTabChangesFocus(true);
+    Label5 = ui::label(TabSheet3, "Label5", QStringLiteral("备注："), Memo1);
+    Label2 = ui::make<QLabel>(TabSheet3, "Label2", QStringLiteral("【备注内容通过Enter键使文字换行】"));
+    setRed(Label2);
+    SpeedButton7 = ui::button(TabSheet3, "SpeedButton7", QStringLiteral(" 保存"));
+    SpeedButton7->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+
+    tab->addWidget(Label4, 0, 0);
+    tab->addWidget(Edit1, 0, 1);
+    tab->addWidget(Label1, 1, 1);
+    tab->addWidget(Label5, 2, 0, Qt::AlignTop);
+    tab->addWidget(Memo1, 2, 1);
+    tab->addWidget(Label2, 3, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(SpeedButton7);
+    tab->addLayout(buttons, 4, 0, 1, 2);
+    tab->setRowStretch(2, 1);
+    tab->setColumnStretch(1, 1);
+}
+
 void TXtForm::FormCreate()
 {
-    Edit1->setText(ADOQuery3.fieldText(QStringLiteral("店名")));
-    Memo1->setPlainText(ADOQuery3.fieldText(QStringLiteral("备注")));
+    // Loaded once: text typed and not saved stays until it is saved.
+    Edit1->setText(ADOQuery3.fieldText(schema::col::dianming));
+    Memo1->setPlainText(ADOQuery3.fieldText(schema::col::beizhu));
+}
+
+void TXtForm::FormClose()
+{
+    app::reloadProductList();
+    app::reloadCashierList();
+}
+
+void TXtForm::ReconnectAndReopen()
+{
+    idiom::reconnectAndReopen(ADOConnection1, {{&ADOQuery1, ADOQuery1.sql()},
+                                               {&ADOQuery2, ADOQuery2.sql()},
+                                               {&ADOQuery3, ADOQuery3.sql()}});
+}
+
+void TXtForm::SpeedButton1Click()
+{
+    app::openAddUser();
+}
+
+void TXtForm::SpeedButton2Click()
+{
+    // With no user there is no row to change: saving would add a nameless one.
+    if (ADOQuery1.isEmpty()) {
+        msg::show(this, QStringLiteral("用户信息为空！"), msg::Icon::None);
+        return;
+    }
+    app::openModifyUser();
+}
+
+void TXtForm::SpeedButton3Click()
+{
+    if (msg::show(this, QStringLiteral("确定要删除选中的用户？"), msg::Icon::Warning, msg::Buttons::OkCancel)
+        != msg::Answer::Ok)
+        return;
+    // The built-in administrator, by its exact name only.
+    if (ADOQuery1.fieldText(schema::col::yonghuming) == QLatin1String("admin")) {
+        msg::show(this, QStringLiteral("管理员不能被删除！"), msg::Icon::Error);
+        return;
+    }
+    ADOQuery1.remove();
+}
+
+void TXtForm::SpeedButton8Click()
+{
+    app::openRightsExplanation();
+}
+
+void TXtForm::SpeedButton4Click()
+{
+    app::openAddProduct();
+}
+
+void TXtForm::SpeedButton5Click()
+{
+    if (ADOQuery2.isEmpty()) {
+        msg::show(this, QStringLiteral("商品信息为空！"), msg::Icon::None);
+        return;
+    }
+    app::openModifyProduct();
+}
+
+void TXtForm::SpeedButton6Click()
+{
+    if (ADOQuery2.isEmpty()) {
+        msg::show(this, QStringLiteral("商品信息为空！"), msg::Icon::Warning, msg::Buttons::OkCancel);
+        return;
+    }
+    if (msg::show(this, QStringLiteral("确定要删除选中的商品？"), msg::Icon::Warning, msg::Buttons::OkCancel)
+        != msg::Answer::Ok)
+        return;
+    ADOQuery2.remove();
+}
+
+void TXtForm::SpeedButton7Click()
+{
+    // The state the login gave the box is the right to change the content.
+    if (Edit1->isReadOnly()) {
+        msg::show(this, QStringLiteral("您没有权限设置打印内容！"), msg::Icon::None);
+        return;
+    }
+    const QString storeName = Edit1->text();
+    const QString remark = storedLines(Memo1->toPlainText());
+    schema::requireFits(schema::dynr, schema::col::dianming, storeName);
+    schema::requireFits(schema::dynr, schema::col::beizhu, remark);
+    ADOQuery3.first();
+    idiom::changeRow(ADOQuery3, {{schema::col::dianming, storeName}, {schema::col::beizhu, remark}});
+    msg::show(this, QStringLiteral("设置打印内容保存成功！"), msg::Icon::Warning);
+    app::renewPrintContent(ADOQuery3.fieldText(schema::col::dianming), ADOQuery3.fieldText(schema::col::beizhu));
 }

@@ -1,18 +1,97 @@
 #include "admin/YhtjUnit.h"
 
+#include "app/Links.h"
+#include "store/Idioms.h"
+#include "store/Schema.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/FormKit.h"
+#include "ui/MessageBox.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
 TYhtjForm *YhtjForm = nullptr;
 
 TYhtjForm::TYhtjForm(QWidget *parent)
-    : ui::Form("YhtjForm", QStringLiteral("添加新用户"), QSize(300, 200), parent),
+    : ui::Form("YhtjForm", QStringLiteral("添加新用户"), QSize(264, 246), parent),
       ADOConnection1(connstr::designLong()),
-      ADOQuery1(ADOConnection1, QStringLiteral("select * from username"))
+      ADOQuery1(ADOConnection1, QStringLiteral("select * from %1").arg(schema::username))
 {
     ADOConnection1.setLoginPrompt(false);
     ADOQuery1.open();
+
+    auto *layout = new QVBoxLayout(this);
+    auto *form = new QGridLayout;
+    Edit1 = ui::make<QLineEdit>(this, "Edit1");
+    Label1 = ui::label(this, "Label1", QStringLiteral("用户名："), Edit1);
+    Edit2 = ui::make<QLineEdit>(this, "Edit2");
+    ui::setPasswordBox(Edit2);
+    Label2 = ui::label(this, "Label2", QStringLiteral("密  码："), Edit2);
+    ComboBox1 = ui::make<QComboBox>(this, "ComboBox1");
+    ComboBox1->addItems({QStringLiteral("管理员"), QStringLiteral("普通用户")});
+    ComboBox1->setCurrentIndex(0);
+    Label3 = ui::label(this, "Label3", QStringLiteral("权  限："), ComboBox1);
+    CheckBox1 = ui::make<QCheckBox>(this, "CheckBox1", QStringLiteral("继续添加用户"));
+    CheckBox1->setChecked(true);
+    form->addWidget(Label1, 0, 0);
+    form->addWidget(Edit1, 0, 1);
+    form->addWidget(Label2, 1, 0);
+    form->addWidget(Edit2, 1, 1);
+    form->addWidget(Label3, 2, 0);
+    form->addWidget(ComboBox1, 2, 1);
+    form->addWidget(CheckBox1, 3, 1, Qt::AlignLeft);
+    form->setVerticalSpacing(12);
+    layout->addStretch(1);
+    layout->addLayout(form);
+    layout->addStretch(1);
+
+    auto *buttons = new QHBoxLayout;
+    SpeedButton1 = ui::button(this, "SpeedButton1", QStringLiteral("添加"));
+    SpeedButton2 = ui::button(this, "SpeedButton2", QStringLiteral("关闭"));
+    buttons->addStretch(1);
+    buttons->addWidget(SpeedButton1);
+    buttons->addWidget(SpeedButton2);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+
+    ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
+    ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
 }
 
 TYhtjForm::~TYhtjForm()
 {
     if (YhtjForm == this)
         YhtjForm = nullptr;
+}
+
+void TYhtjForm::Open()
+{
+    Edit1->clear();
+    Edit2->clear();
+    Edit1->setFocus();
+    exec();
+}
+
+void TYhtjForm::SpeedButton1Click()
+{
+    if (Edit1->text().isEmpty()) {
+        msg::show(this, QStringLiteral("用户名不能为空！"), msg::Icon::None);
+        return;
+    }
+    idiom::appendRow(ADOQuery1, {{schema::col::yonghuming, Edit1->text()},
+                                 {schema::col::mima, Edit2->text()},
+                                 {schema::col::quanxian, ComboBox1->currentText()}});
+    Edit1->clear();
+    Edit2->clear();
+    msg::show(this, QStringLiteral("添加用户成功！"), msg::Icon::None);
+    app::reloadCashierList();
+    app::refreshSettingsWindow();
+    if (!CheckBox1->isChecked())
+        close();
+}
+
+void TYhtjForm::SpeedButton2Click()
+{
+    close();
 }

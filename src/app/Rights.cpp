@@ -1,6 +1,7 @@
 #include "app/Rights.h"
 
 #include "admin/XtUnit.h"
+#include "admin/YhxgUnit.h"
 #include "history/XstjUnit.h"
 #include "ticket/MainUnit.h"
 #include "ui/FormKit.h"
@@ -22,6 +23,9 @@ void applyRights(RightsColumn column)
     ui::setEditable(XtForm->Memo1, admin);
     XtForm->SpeedButton1->setEnabled(admin);
     XtForm->SpeedButton3->setEnabled(admin);
+    // Only an administrator gives rights: an ordinary user who knows a
+    // password may change it, never make anyone an administrator.
+    YhxgForm->ComboBox1->setEnabled(admin);
     XstjForm->SpeedButton4->setEnabled(admin);
     XstjForm->N6->setEnabled(admin);
 }

@@ -29,6 +29,12 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption)
     return b;
 }
 
+void setPasswordBox(QLineEdit *box)
+{
+    box->setEchoMode(QLineEdit::Password);
+    box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+}
+
 void setWindowBackground(QWidget *box, bool window)
 {
     QPalette p = box->palette();

@@ -3,6 +3,7 @@
 // objectName, every box is the buddy of its label (a screen reader names it
 // by the caption), every button is named by its caption.
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
@@ -18,6 +19,10 @@ template <class W, class... Args> W *make(QWidget *parent, const char *name, Arg
 
 QLabel *label(QWidget *parent, const char *name, const QString &caption, QWidget *buddy = nullptr);
 QPushButton *button(QWidget *parent, const char *name, const QString &caption);
+
+// A password box: each typed character shows as "*", whatever mark the style
+// would draw.
+void setPasswordBox(QLineEdit *box);
 
 // Editable: not read-only, window background; otherwise read-only on the
 // button-face background.

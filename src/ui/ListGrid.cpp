@@ -206,6 +206,16 @@ void ListGrid::mouseReleaseEvent(QMouseEvent *event)
         emit cellClicked();
 }
 
+// Qt reports double-clicks on rows only; the empty area counts too (on an
+// empty list it is the only place to double-click).
+void ListGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && viewport()->rect().contains(at))
+        emit cellDoubleClicked();
+}
+
 void ListGrid::resizeEvent(QResizeEvent *event)
 {
     QTableView::resizeEvent(event);

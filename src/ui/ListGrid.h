@@ -52,11 +52,15 @@ signals:
     // A cell was clicked (the query's cursor is already on its row), or the
     // empty area below the rows was.
     void cellClicked();
+    // A row was double-clicked (the query's cursor is on it), or the empty
+    // area below the rows was.
+    void cellDoubleClicked();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     void stretchColumns();

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "app/Forms.h"
+#include "app/LoginUnit.h"
 #include "store/Clock.h"
 
 #include <QAbstractItemView>
@@ -233,6 +234,30 @@ void whileModal(std::function<void(QWidget *modal)> steps)
         }
     });
     poll->start();
+}
+
+void clickThroughWindow(QWidget *widget)
+{
+    QWidget *top = widget->window();
+    const QPoint at = widget->mapTo(top, widget->rect().center());
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void doubleClickAt(QWidget *widget, QPoint at)
+{
+    QTest::mouseDClick(widget, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+bool loginAs(const QString &user, const QString &password)
+{
+    whileModal([user, password](QWidget *modal) {
+        auto *form = qobject_cast<TLoginForm *>(modal);
+        if (!form || !pickFromList(form->ComboBox1, user))
+            return;
+        typeInto(form->Edit1, password);
+        click(form->SpeedButton1);
+    });
+    return TLoginForm::RunLogin();
 }
 
 Program::Program()

@@ -82,6 +82,16 @@ bool pickFromList(QComboBox *box, const QString &itemText);
 // test. Call it before the step that opens the window.
 void whileModal(std::function<void(QWidget *modal)> steps);
 
+// A left click in the middle of a widget as the window system delivers it:
+// a window that a modal window blocks does not get it.
+void clickThroughWindow(QWidget *widget);
+// A left double-click at a point of a widget.
+void doubleClickAt(QWidget *widget, QPoint at);
+
+// Logs in as at start: the login window runs modally, the user is chosen
+// from its list, the password typed and 确定 clicked. True when it let in.
+bool loginAs(const QString &user, const QString &password);
+
 // The program's windows over the current directory's data.mdb.
 class Program {
 public:
