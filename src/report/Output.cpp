@@ -1,0 +1,69 @@
+#include "report/Output.h"
+
+#include "store/AppError.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <cmath>
+
+namespace report {
+
+namespace {
+bool same(const QMarginsF &a, const QMarginsF &b)
+{
+    const auto near = [](qreal x, qreal y) { return std::abs(x - y) < 0.01; };
+    return near(a.left(), b.left()) && near(a.top(), b.top()) && near(a.right(), b.right())
+        && near(a.bottom(), b.bottom());
+}
+} // namespace
+
+void writePdf(const QString &path, Layout &layout, const Data &data, const QString &title)
+{
+    const QSizeF size = pageSizeMm(layout, detailRows(layout, data));
+    const QMarginsF &margins = layout.marginsMm;
+    // Margins wider than the paper would be taken without a word.
+    if (margins.left() + margins.right() >= size.width() || margins.top() + margins.bottom() >= size.height())
+        throw AppError(QStringLiteral("页边距超出了纸张(%1×%2毫米)")
+                           .arg(size.width(), 0, 'f', 2)
+                           .arg(size.height(), 0, 'f', 2));
+    QPdfWriter writer(path);
+    writer.setCreator(QStringLiteral("Velmora"));
+    writer.setTitle(title);
+    writer.setPageSize(QPageSize(size, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+    // A refused margin keeps the previous one, so what was set is checked.
+    if (!writer.setPageMargins(margins, QPageLayout::Millimeter)
+        || !same(writer.pageLayout().margins(QPageLayout::Millimeter), margins))
+        throw AppError(QStringLiteral("无法设置小票的页边距"));
+    QPainter painter;
+    if (!painter.begin(&writer))
+        throw AppError(QStringLiteral("无法写入打印文件“%1”").arg(path));
+    paintBands(painter, layout, data);
+    if (!painter.end())
+        throw AppError(QStringLiteral("无法写入打印文件“%1”").arg(path));
+}
+
+QImage renderImage(Layout &layout, const Data &data, qreal dpi, bool oneBit)
+{
+    const QSizeF mm = pageSizeMm(layout, detailRows(layout, data));
+    const QSize pixels(qRound(mm.width() / 25.4 * dpi), qRound(mm.height() / 25.4 * dpi));
+    QImage image(pixels, QImage::Format_RGB32);
+    const int dotsPerMeter = qRound(dpi / 0.0254);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        paintPage(painter, layout, data);
+    }
+    if (!oneBit)
+        return image;
+    QImage mono = image.convertToFormat(QImage::Format_Grayscale8)
+                      .convertToFormat(QImage::Format_Mono, Qt::MonoOnly | Qt::ThresholdDither);
+    mono.setDotsPerMeterX(dotsPerMeter);
+    mono.setDotsPerMeterY(dotsPerMeter);
+    return mono;
+}
+
+} // namespace report
