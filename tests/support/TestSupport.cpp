@@ -2,6 +2,7 @@
 
 #include "app/Forms.h"
 #include "store/Clock.h"
+#include "support/PrintSupport.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -237,12 +238,15 @@ void whileModal(std::function<void(QWidget *modal)> steps)
 
 Program::Program()
 {
+    // Receipts are recorded in-process; only the CUPS test prints for real.
+    recordPrints();
     app::createForms();
 }
 
 Program::~Program()
 {
     app::destroyForms();
+    print::setPrinter({});
 }
 
 } // namespace testing

@@ -82,7 +82,8 @@ bool pickFromList(QComboBox *box, const QString &itemText);
 // test. Call it before the step that opens the window.
 void whileModal(std::function<void(QWidget *modal)> steps);
 
-// The program's windows over the current directory's data.mdb.
+// The program's windows over the current directory's data.mdb, printing
+// into a recording printer (support/PrintSupport.h).
 class Program {
 public:
     Program();
