@@ -10,7 +10,7 @@ namespace report::faces {
 // Registers the stand-ins as substitutes of the Windows names (once).
 void install();
 
-// 方正兰亭刊黑_GBK, else Noto Sans CJK SC: captions, values and data fields.
+// 方正兰亭刊黑_GBK, else Noto Sans CJK SC bold: captions, values and data fields.
 QFont field(qreal pointSize);
 // Arial, else Liberation Sans, 10 pt: the separators.
 QFont separator();

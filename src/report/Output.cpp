@@ -48,21 +48,38 @@ QImage renderImage(Layout &layout, const Data &data, qreal dpi, bool oneBit)
 {
     const QSizeF mm = pageSizeMm(layout, detailRows(layout, data));
     const QSize pixels(qRound(mm.width() / 25.4 * dpi), qRound(mm.height() / 25.4 * dpi));
-    QImage image(pixels, QImage::Format_RGB32);
     const int dotsPerMeter = qRound(dpi / 0.0254);
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
+    // A printer's dot is black where the page covers at least half of it. The
+    // page is drawn four times finer and each dot takes the mean of its 4 × 4
+    // samples, so a stroke lands between dots as it does on paper, rather
+    // than snapped to whole pixels as glyphs drawn at the dots' size would be.
+    const int fine = oneBit ? 4 : 1;
+    QImage image(pixels * fine, QImage::Format_RGB32);
+    image.setDotsPerMeterX(dotsPerMeter * fine);
+    image.setDotsPerMeterY(dotsPerMeter * fine);
     image.fill(Qt::white);
     {
         QPainter painter(&image);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
         paintPage(painter, layout, data);
     }
     if (!oneBit)
         return image;
-    QImage mono = image.convertToFormat(QImage::Format_Grayscale8)
-                      .convertToFormat(QImage::Format_Mono, Qt::MonoOnly | Qt::ThresholdDither);
+    QImage mono(pixels, QImage::Format_Mono);
+    mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
     mono.setDotsPerMeterX(dotsPerMeter);
     mono.setDotsPerMeterY(dotsPerMeter);
+    for (int y = 0; y < pixels.height(); ++y) {
+        for (int x = 0; x < pixels.width(); ++x) {
+            int grey = 0;
+            for (int dy = 0; dy < fine; ++dy) {
+                const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y * fine + dy));
+                for (int dx = 0; dx < fine; ++dx)
+                    grey += qGray(line[x * fine + dx]);
+            }
+            mono.setPixel(x, y, grey < 128 * fine * fine ? 1 : 0);
+        }
+    }
     return mono;
 }
 
