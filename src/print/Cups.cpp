@@ -63,29 +63,47 @@ QString millimetres(qreal mm)
     return text;
 }
 
+// What the printer says of its state: the reason given when it was stopped
+// or set to reject jobs, and its state keywords.
+QStringList stateMessages(const cups_dest_t *dest)
+{
+    QStringList out;
+    const char *uri = cupsGetOption("printer-uri-supported", dest->num_options, dest->options);
+    if (!uri)
+        return out;
+    ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    static const char *const wanted[] = {"printer-state-message", "printer-state-reasons"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
+    ipp_t *response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    if (!response)
+        return out;
+    for (const char *name : wanted) {
+        ipp_attribute_t *attr = ippFindAttribute(response, name, IPP_TAG_ZERO);
+        for (int i = 0; attr && i < ippGetCount(attr); ++i) {
+            const QString text = QString::fromUtf8(ippGetString(attr, i, nullptr));
+            if (!text.isEmpty() && text != QLatin1String("none") && !out.contains(text))
+                out << text;
+        }
+    }
+    ippDelete(response);
+    return out;
+}
+
 } // namespace
 
 Destination defaultDestination()
 {
     DestHandle handle;
     handle.dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
-    if (!handle.dest) {
-        const ipp_status_t status = cupsLastError();
-        if (status == IPP_STATUS_OK || status == IPP_STATUS_ERROR_NOT_FOUND)
-            throw AppError(QStringLiteral("没有设置默认打印机，小票没有打印"));
+    if (!handle.dest)
         throw AppError(QStringLiteral("找不到默认打印机(%1)，小票没有打印").arg(lastError()));
-    }
     Destination d;
     d.name = QString::fromUtf8(handle.dest->name);
     d.stopped = option(handle.dest, "printer-state") == QLatin1String("5");
     d.accepting = option(handle.dest, "printer-is-accepting-jobs") != QLatin1String("false");
-    QStringList reasons;
-    for (const char *name : {"printer-state-reasons", "printer-state-message"}) {
-        const QString text = option(handle.dest, name);
-        if (!text.isEmpty() && text != QLatin1String("none"))
-            reasons << text;
-    }
-    d.reasons = reasons.join(QStringLiteral("; "));
+    if (d.stopped || !d.accepting)
+        d.reasons = stateMessages(handle.dest).join(QStringLiteral("; "));
     return d;
 }
 
