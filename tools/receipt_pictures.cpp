@@ -21,6 +21,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -99,7 +100,11 @@ int main(int argc, char **argv)
     print::setPrinter(std::move(printer));
     app::createForms();
     TMainForm *f = MainForm;
+    f->show(); // the first ticket number
     f->Timer1Timer();
+    // The preview before any checkout: the placeholders.
+    Dy58Form->showPage(3);
+    Dy58Form->grab().save(QDir(out).filePath(QStringLiteral("preview-58mm-before-any-checkout.png")));
 
     const struct {
         const char *paper;
@@ -121,16 +126,22 @@ int main(int argc, char **argv)
         pictures->nextFile = QDir(out).filePath(QStringLiteral("receipt-%1mm-layout%2.png").arg(QLatin1String(r.paper)).arg(r.layout));
         f->SpeedButton6Click();
     }
-    // The preview window as 预览 shows it after these checkouts.
-    for (TReceiptForm *w : {static_cast<TReceiptForm *>(Dy58Form), static_cast<TReceiptForm *>(Dy76Form)}) {
-        for (int k = 1; k <= 3; ++k) {
-            w->showPage(k);
-            const QString file = QDir(out).filePath(QStringLiteral("preview-%1mm-layout%2.png")
-                                                        .arg(w == Dy58Form ? 58 : 76)
-                                                        .arg(k));
-            w->grab().save(file);
-            std::printf("%s\n", qPrintable(file));
-        }
+    // The preview window as 预览 shows it after these checkouts, one picture
+    // per paper width and layout, taken while it is open.
+    for (const auto &r : receipts) {
+        ui::setListText(f->ComboBox5, QString::fromLatin1(r.paper));
+        f->CheckBox3->setChecked(r.layout == 3);
+        f->CheckBox2->setChecked(r.layout >= 2);
+        const QString file = QDir(out).filePath(
+            QStringLiteral("preview-%1mm-layout%2.png").arg(QLatin1String(r.paper)).arg(r.layout));
+        QTimer::singleShot(100, [file] {
+            if (QWidget *shown = QApplication::activeModalWidget()) {
+                shown->grab().save(file);
+                std::printf("%s\n", qPrintable(file));
+                shown->close();
+            }
+        });
+        f->SpeedButton5Click();
     }
     app::destroyForms();
     print::setPrinter({});
