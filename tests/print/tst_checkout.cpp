@@ -17,44 +17,13 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
+using testing::retype;
 
 namespace {
 
 const QDateTime kOpened(QDate(2024, 3, 5), QTime(9, 30, 0));
 const QDateTime kLater(QDate(2024, 3, 5), QTime(9, 41, 7));
 const QString kRemark = u"谢谢惠顾\n欢迎再来"_s;
-
-QLineEdit *editOf(QWidget *box)
-{
-    if (auto *combo = qobject_cast<QComboBox *>(box))
-        return combo->lineEdit();
-    return qobject_cast<QLineEdit *>(box);
-}
-
-// Clicks into the box, empties it with End and Backspace, types the text.
-void retype(QWidget *box, const QString &text)
-{
-    QLineEdit *edit = editOf(box);
-    testing::click(edit);
-    QTest::keyClick(edit, Qt::Key_End);
-    for (qsizetype n = edit->text().size(); n > 0; --n)
-        QTest::keyClick(edit, Qt::Key_Backspace);
-    for (QChar c : text) {
-        if (c.unicode() > 0 && c.unicode() < 128)
-            QTest::keyClick(edit, c.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
-void addLine(const QString &name, const QString &price, const QString &quantity, const QString &discount = u"10"_s)
-{
-    retype(MainForm->ComboBox1, name);
-    retype(MainForm->Edit3, price);
-    retype(MainForm->Edit4, quantity);
-    retype(MainForm->ComboBox2, discount);
-    testing::click(MainForm->SpeedButton2);
-}
 
 // A click on the box of a check box.
 void toggle(QCheckBox *box)
@@ -198,10 +167,10 @@ void TestCheckout::emptyTicket()
 void TestCheckout::saleFromFirstLineToReceipt()
 {
     TMainForm *f = MainForm;
-    addLine(u"可口可乐"_s, u"3"_s, u"2"_s);
+    testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"2"_s);
     testing::fixClock(kOpened.addSecs(90)); // lines added at different times
     f->Timer1Timer();
-    addLine(u"康师傅红烧牛肉面"_s, u"4.5"_s, u"2"_s, u"9.5"_s);
+    testing::addTicketLine(u"康师傅红烧牛肉面"_s, u"4.5"_s, u"2"_s, u"9.5"_s);
     testing::fixClock(kOpened);
     f->Timer1Timer();
     retype(f->ComboBox4, u"20"_s);
@@ -275,7 +244,7 @@ void TestCheckout::saleFromFirstLineToReceipt()
     QCOMPARE(Dy76Form->QuickRep3.valueText(*Dy76Form->QuickRep3.findValue(receipt::value::number)), u"单号"_s);
 
     // The emptied ticket goes on: a new line counts alone.
-    addLine(u"青岛啤酒"_s, u"6.8"_s, u"1"_s);
+    testing::addTicketLine(u"青岛啤酒"_s, u"6.8"_s, u"1"_s);
     QCOMPARE(ticketShown(), (QStringList{u"20240305094107"_s, u"1"_s, u"6.8"_s, u"6.8"_s, u"6.8"_s, u"0"_s,
                                          QString(), u"1"_s}));
 }
@@ -307,7 +276,7 @@ void TestCheckout::layoutsAndCopies()
     QFETCH(QString, paper);
     QFETCH(int, pages);
     QFETCH(int, layout);
-    addLine(u"可口可乐"_s, u"3"_s, u"2"_s);
+    testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"2"_s);
     // A disabled customer box keeps its text, and it is archived.
     retype(MainForm->Edit9, u"王先生"_s);
     setOptions(customer, phone);
@@ -372,7 +341,7 @@ void TestCheckout::receiptLengths()
     retype(MainForm->ComboBox5, paper);
     setOptions(true, phone);
     for (int i = 0; i < lines; ++i)
-        addLine(u"商品%1"_s.arg(i + 1), u"1"_s, u"1"_s);
+        testing::addTicketLine(u"商品%1"_s.arg(i + 1), u"1"_s, u"1"_s);
     pressF5();
 
     QCOMPARE(prompts_->texts(), QStringList());
@@ -391,8 +360,8 @@ void TestCheckout::receiptLengths()
 void TestCheckout::totalsAsTheLabelsShowThem()
 {
     // Line amounts 0.1 and 0.025 add up to 0.125; the label shows 0.12.
-    addLine(u"糖"_s, u"0.1"_s, u"1"_s);
-    addLine(u"盐"_s, u"0.025"_s, u"1"_s);
+    testing::addTicketLine(u"糖"_s, u"0.1"_s, u"1"_s);
+    testing::addTicketLine(u"盐"_s, u"0.025"_s, u"1"_s);
     QCOMPARE(MainForm->Label14->text(), u"0.12"_s);
     pressF5();
     QCOMPARE(testing::printed().pages.size(), 1);
@@ -408,7 +377,7 @@ void TestCheckout::typedTimeIsPrintedAndArchived()
     toggle(MainForm->CheckBox1);
     QVERIFY(!MainForm->Timer1.isActive());
     retype(MainForm->Edit2, u"2024-01-01 12:00:00"_s);
-    addLine(u"可口可乐"_s, u"3"_s, u"1"_s);
+    testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"1"_s);
     pressF5();
     QVERIFY(hasLine(testing::printed().pages.value(0), u"时间： 2024-01-01 12:00:00"_s));
     QCOMPARE(testing::scalar(u"select 时间 from xstj"_s).toString(), u"2024-01-01 12:00:00"_s);
@@ -417,8 +386,8 @@ void TestCheckout::typedTimeIsPrintedAndArchived()
 
 void TestCheckout::printRefusedArchivesNothing()
 {
-    addLine(u"可口可乐"_s, u"3"_s, u"2"_s);
-    addLine(u"雪碧"_s, u"2.5"_s, u"1"_s);
+    testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"2"_s);
+    testing::addTicketLine(u"雪碧"_s, u"2.5"_s, u"1"_s);
     retype(MainForm->Edit9, u"王先生"_s);
     retype(MainForm->ComboBox4, u"10"_s);
     const QStringList before = ticketShown();
@@ -447,9 +416,9 @@ void TestCheckout::printRefusedArchivesNothing()
 
 void TestCheckout::archiveErrorStoresNothing()
 {
-    addLine(u"可口可乐"_s, u"3"_s, u"2"_s);
-    addLine(u"雪碧"_s, u"2.5"_s, u"1"_s);
-    addLine(u"芬达"_s, u"2.5"_s, u"2"_s);
+    testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"2"_s);
+    testing::addTicketLine(u"雪碧"_s, u"2.5"_s, u"1"_s);
+    testing::addTicketLine(u"芬达"_s, u"2.5"_s, u"2"_s);
     const QStringList before = ticketShown();
     prompts_->clear();
     // The disk fails between the first and the second archived line.
@@ -480,8 +449,8 @@ void TestCheckout::archiveErrorStoresNothing()
 
 void TestCheckout::notReentrant()
 {
-    addLine(u"可口可乐"_s, u"3"_s, u"2"_s);
-    addLine(u"雪碧"_s, u"2.5"_s, u"1"_s);
+    testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"2"_s);
+    testing::addTicketLine(u"雪碧"_s, u"2.5"_s, u"1"_s);
     prompts_->clear();
     // While the receipt prints, the cashier presses F5 and clicks 打印(F5).
     bool once = false;
@@ -502,7 +471,7 @@ void TestCheckout::notReentrant()
     QCOMPARE(count(u"xstj"_s), 1);
     QCOMPARE(count(u"xsmx"_s), 2);
     // The next checkout runs again.
-    addLine(u"芬达"_s, u"2.5"_s, u"1"_s);
+    testing::addTicketLine(u"芬达"_s, u"2.5"_s, u"1"_s);
     pressF5();
     QCOMPARE(count(u"xstj"_s), 2);
 }

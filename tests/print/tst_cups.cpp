@@ -9,6 +9,7 @@
 #include "app/HotKeys.h"
 #include "print/Cups.h"
 #include "store/AppError.h"
+#include "support/PrintSupport.h"
 #include "support/TestSupport.h"
 #include "ticket/MainUnit.h"
 
@@ -24,6 +25,7 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using testing::retype;
 
 namespace {
 
@@ -111,36 +113,6 @@ std::optional<QSizeF> pdfPageSizeMm(const QString &file)
     if (r.code != 0 || !m.hasMatch())
         return std::nullopt;
     return QSizeF(m.captured(1).toDouble() * 25.4 / 72, m.captured(2).toDouble() * 25.4 / 72);
-}
-
-QLineEdit *editOf(QWidget *box)
-{
-    if (auto *combo = qobject_cast<QComboBox *>(box))
-        return combo->lineEdit();
-    return qobject_cast<QLineEdit *>(box);
-}
-
-void retype(QWidget *box, const QString &text)
-{
-    QLineEdit *edit = editOf(box);
-    testing::click(edit);
-    QTest::keyClick(edit, Qt::Key_End);
-    for (qsizetype n = edit->text().size(); n > 0; --n)
-        QTest::keyClick(edit, Qt::Key_Backspace);
-    for (QChar c : text) {
-        if (c.unicode() > 0 && c.unicode() < 128)
-            QTest::keyClick(edit, c.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
-void addLine(const QString &name, const QString &price, const QString &quantity)
-{
-    retype(MainForm->ComboBox1, name);
-    retype(MainForm->Edit3, price);
-    retype(MainForm->Edit4, quantity);
-    testing::click(MainForm->SpeedButton2);
 }
 
 int count(const QString &table)
@@ -251,8 +223,8 @@ void TestCups::cleanup()
 
 void TestCups::addLines()
 {
-    addLine(u"可口可乐"_s, u"3"_s, u"2"_s);
-    addLine(u"康师傅红烧牛肉面"_s, u"4.5"_s, u"2"_s);
+    testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"2"_s);
+    testing::addTicketLine(u"康师傅红烧牛肉面"_s, u"4.5"_s, u"2"_s);
     prompts_->clear();
 }
 

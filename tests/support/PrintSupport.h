@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QSizeF>
 #include <QString>
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -64,6 +65,14 @@ public:
     // The next print fails with this message (then the printer works again).
     std::optional<QString> failNext;
 };
+
+// The sale that leads to a receipt, typed as a cashier types it.
+// Clicks into a box (or an editable list), empties it with End and
+// Backspace, and types the text key by key.
+void retype(QWidget *box, const QString &text);
+// Types a line into the main window's line boxes and clicks 添加.
+void addTicketLine(const QString &name, const QString &price, const QString &quantity,
+                   const QString &discount = QStringLiteral("10"));
 
 // Puts a fresh recording printer in place of the default one.
 RecordingPrinter &recordPrints();
