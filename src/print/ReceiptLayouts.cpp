@@ -55,7 +55,7 @@ using report::FieldKind;
 
 // What tells the two paper widths apart; every length in millimetres but
 // the pixel heights.
-struct PaperSpec {
+struct PaperMeasures {
     qreal paperPx;
     qreal pointSize;
     QString fullSeparator;
@@ -83,12 +83,12 @@ QString dashes(int n)
     return QString(n, QLatin1Char('-'));
 }
 
-const PaperSpec &spec(Paper paper)
+const PaperMeasures &measuresOf(Paper paper)
 {
-    static const PaperSpec mm58{219, 8, dashes(42), dashes(10) + QString(23, QLatin1Char(' ')) + dashes(10),
+    static const PaperMeasures mm58{219, 8, dashes(42), dashes(10) + QString(23, QLatin1Char(' ')) + dashes(10),
                                 0.0, 11.1, 22.0, {0.0, 10.1, 22.2, 31.8}, {0.0, 10.1, 22.5, 31.8},
                                 25, 0.5, 3.4, 5.8, 22.8, 31.8, 0.0, 14.8, 0.0, 47.6, {305, 305, 328}};
-    static const PaperSpec mm76{287, 9, dashes(59), dashes(17) + QString(26, QLatin1Char(' ')) + dashes(16),
+    static const PaperMeasures mm76{287, 9, dashes(59), dashes(17) + QString(26, QLatin1Char(' ')) + dashes(16),
                                 1.3, 20.4, 33.1, {1.9, 17.7, 32.0, 45.8}, {1.9, 17.7, 32.0, 45.8},
                                 30, 0.3, 4.0, 8.2, 32.3, 45.5, 1.9, 18.0, 1.3, 63.5, {310, 320, 320}};
     return paper == Paper::Mm58 ? mm58 : mm76;
@@ -151,7 +151,7 @@ Field dataField(const QString &set, const QString &column, qreal left, qreal top
 
 report::Layout design(Paper paper, int k)
 {
-    const PaperSpec &s = spec(paper);
+    const PaperMeasures &s = measuresOf(paper);
     const TitleRows t = titleRows(paper, k);
     const SummaryRows r = summaryRows(paper, k);
     constexpr qreal captionLeft = 1.9;
