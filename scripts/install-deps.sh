@@ -6,6 +6,7 @@ packages=(
   cmake g++ make pkg-config sqlite3
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libxlsxwriter-dev
+  libcups2-dev cups printer-driver-cups-pdf poppler-utils
   fonts-noto-cjk fonts-liberation2
   xvfb xauth
 )

@@ -2,7 +2,7 @@
 
 TDy58Form *Dy58Form = nullptr;
 
-TDy58Form::TDy58Form(QWidget *parent) : TReceiptForm("Dy58Form", QSize(420, 560), parent) {}
+TDy58Form::TDy58Form(QWidget *parent) : TReceiptForm("Dy58Form", receipt::Paper::Mm58, QPoint(62, 21), parent) {}
 
 TDy58Form::~TDy58Form()
 {

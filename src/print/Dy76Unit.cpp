@@ -2,7 +2,7 @@
 
 TDy76Form *Dy76Form = nullptr;
 
-TDy76Form::TDy76Form(QWidget *parent) : TReceiptForm("Dy76Form", QSize(480, 560), parent) {}
+TDy76Form::TDy76Form(QWidget *parent) : TReceiptForm("Dy76Form", receipt::Paper::Mm76, QPoint(22, 21), parent) {}
 
 TDy76Form::~TDy76Form()
 {

@@ -68,6 +68,7 @@ Connection::Connection(QString connectionString)
 
 Connection::~Connection()
 {
+    openTransactions_ = 0;
     close();
     if (QSqlDatabase::contains(name_))
         QSqlDatabase::removeDatabase(name_);
@@ -113,6 +114,8 @@ void Connection::open()
 
 void Connection::close()
 {
+    if (openTransactions_ > 0)
+        throw AppError(QStringLiteral("数据库连接在事务未结束时不能关闭"));
     if (!QSqlDatabase::contains(name_))
         return;
     QSqlDatabase db = QSqlDatabase::database(name_, false);

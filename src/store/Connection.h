@@ -32,6 +32,8 @@ public:
     // Opens data.mdb as found now; throws AppError naming the file and folder
     // when it is missing (it is never created empty).
     void open();
+    // Throws AppError while a transaction is open: closing would roll it
+    // back without anyone knowing.
     void close();
     bool isOpen() const;
 
@@ -40,9 +42,15 @@ public:
     // Bumped at every open, so queries know their cached metadata is stale.
     int generation() const { return generation_; }
 
+    // Kept by the transaction guard (store/Transaction.h).
+    void transactionBegun() { ++openTransactions_; }
+    void transactionEnded() { --openTransactions_; }
+    bool inTransaction() const { return openTransactions_ > 0; }
+
 private:
     QString connectionString_;
     QString name_;
     QString filePath_;
     int generation_ = 0;
+    int openTransactions_ = 0;
 };

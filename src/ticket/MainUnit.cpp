@@ -3,11 +3,13 @@
 #include "admin/XtUnit.h"
 #include "app/Help.h"
 #include "history/XstjUnit.h"
+#include "print/Checkout.h"
 #include "store/Clock.h"
 #include "store/Idioms.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FormKit.h"
 #include "ui/KeyFilter.h"
+#include "ui/ListChoice.h"
 #include "ui/ListGrid.h"
 #include "ui/MessageBox.h"
 #include "ui/PickList.h"
@@ -362,11 +364,8 @@ void TMainForm::showEvent(QShowEvent *event)
 void TMainForm::FormShow()
 {
     Edit1->setText(appclock::ticketNumber(appclock::now()));
-    {
-        const QSignalBlocker b5(ComboBox5), b3(ComboBox3);
-        ComboBox5->setEditText(ADOQuery6.fieldText(QStringLiteral("pos")));
-        ComboBox3->setEditText(ADOQuery6.fieldText(QStringLiteral("print")));
-    }
+    ui::setListText(ComboBox5, ADOQuery6.fieldText(QStringLiteral("pos")));
+    ui::setListText(ComboBox3, ADOQuery6.fieldText(QStringLiteral("print")));
     ComboBox1->setFocus();
 }
 
@@ -445,11 +444,12 @@ void TMainForm::WMHotKey(int virtualKey)
 
 void TMainForm::SpeedButton6Click()
 {
-    if (ADOQuery2.isEmpty()) {
-        msg::show(this, QStringLiteral("打印信息为空！"), msg::Icon::Warning);
-        return;
-    }
-    // Printing and archiving the ticket come with the receipt windows.
+    print::checkout(*this);
+}
+
+void TMainForm::SpeedButton5Click()
+{
+    print::preview(*this);
 }
 
 void TMainForm::wireHandlers()
@@ -457,14 +457,15 @@ void TMainForm::wireHandlers()
     ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
     ui::on(SpeedButton7, &QPushButton::clicked, this, [this] { SpeedButton7Click(); });
     ui::on(SpeedButton6, &QPushButton::clicked, this, [this] { SpeedButton6Click(); });
+    ui::on(SpeedButton5, &QPushButton::clicked, this, [this] { SpeedButton5Click(); });
     ui::on(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
     ui::on(CheckBox2, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
     ui::on(CheckBox3, &QCheckBox::toggled, this, [this] { CheckBox3Click(); });
     // A combo box's change: the user's edits and list choices, never the program's.
     ui::on(ComboBox5->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox5Change(); });
-    ui::on(ComboBox5, &QComboBox::activated, this, [this] { ComboBox5Change(); });
+    ui::onListChoice(ComboBox5, [this] { ComboBox5Change(); });
     ui::on(ComboBox3->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox3Change(); });
-    ui::on(ComboBox3, &QComboBox::activated, this, [this] { ComboBox3Change(); });
+    ui::onListChoice(ComboBox3, [this] { ComboBox3Change(); });
 
     ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
     ui::on(SpeedButton3, &QPushButton::clicked, this, [this] { SpeedButton3Click(); });

@@ -116,6 +116,7 @@ public:
     void ComboBox3Change();   // copies
     void WMHotKey(int virtualKey);
     void SpeedButton6Click(); // checkout
+    void SpeedButton5Click(); // 预览
     void SpeedButton7Click(); // 统计
 
     // Ticket entry

@@ -3,6 +3,7 @@
 #include "app/Forms.h"
 #include "app/LoginUnit.h"
 #include "store/Clock.h"
+#include "support/PrintSupport.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -262,12 +263,15 @@ bool loginAs(const QString &user, const QString &password)
 
 Program::Program()
 {
+    // Receipts are recorded in-process; only the CUPS test prints for real.
+    recordPrints();
     app::createForms();
 }
 
 Program::~Program()
 {
     app::destroyForms();
+    print::setPrinter({});
 }
 
 } // namespace testing

@@ -92,7 +92,8 @@ void doubleClickAt(QWidget *widget, QPoint at);
 // from its list, the password typed and 确定 clicked. True when it let in.
 bool loginAs(const QString &user, const QString &password);
 
-// The program's windows over the current directory's data.mdb.
+// The program's windows over the current directory's data.mdb, printing
+// into a recording printer (support/PrintSupport.h).
 class Program {
 public:
     Program();

@@ -1,0 +1,18 @@
+#pragma once
+// Ending a sale: 打印(F5) and the F5 key print the working ticket, archive it
+// and start the next one; 预览 shows the receipt the options select.
+class TMainForm;
+
+namespace print {
+
+// The checkout, in its steps. Not re-entrant: a trigger that arrives while a
+// checkout runs does nothing. An error of the print step ends it before
+// anything is archived; an error while archiving stores none of the ticket.
+void checkout(TMainForm &form);
+bool checkoutRunning();
+
+// Selects the options' page in both receipt windows and shows the window of
+// the paper width, modally; any other paper text shows nothing.
+void preview(TMainForm &form);
+
+} // namespace print

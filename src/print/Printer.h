@@ -1,0 +1,24 @@
+#pragma once
+// Where receipts go. The program prints on the system's default printer
+// through CUPS; tests put a printer of their own in its place.
+#include "report/Report.h"
+
+#include <memory>
+
+namespace print {
+
+class Printer {
+public:
+    virtual ~Printer() = default;
+    // Prints the page once and returns when it has been handed to the
+    // printer; throws AppError, naming the printer and the reason, when it
+    // cannot.
+    virtual void print(report::Layout &layout, const report::Data &data, const QString &title) = 0;
+};
+
+Printer &printer();
+// Puts another printer in place; an empty one brings back the default
+// printer through CUPS.
+void setPrinter(std::unique_ptr<Printer> replacement);
+
+} // namespace print

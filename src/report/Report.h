@@ -1,0 +1,123 @@
+#pragma once
+// A small banded report engine: a title band printed once, a detail band per
+// row of a data set, a summary band once, on custom paper. It paints on any
+// QPainter, so one layout fills the preview window, the PDF handed to the
+// printer, and the images and recording devices of the tests.
+//
+// Positions within a band are in millimetres; band heights and the page
+// length are kept in screen pixels (1/96 inch), as the program sets them.
+#include <QFont>
+#include <QHash>
+#include <QMarginsF>
+#include <QPointF>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <functional>
+#include <optional>
+
+class QPainter;
+
+namespace report {
+
+constexpr qreal kScreenDpi = 96.0;
+inline constexpr qreal pxToMm(qreal px) { return px * 25.4 / kScreenDpi; }
+
+// Rows of a data set as text, columns by name.
+class Table {
+public:
+    Table() = default;
+    explicit Table(QStringList columns) : columns_(std::move(columns)) {}
+    void addRow(QStringList values) { rows_.append(std::move(values)); }
+    int rowCount() const { return static_cast<int>(rows_.size()); }
+    const QStringList &columns() const { return columns_; }
+    // Empty for a column or row that is not there.
+    QString text(int row, const QString &column) const;
+
+private:
+    QStringList columns_;
+    QVector<QStringList> rows_;
+};
+
+// The data sets a layout reads, by name.
+using Data = QHash<QString, Table>;
+
+enum class FieldKind {
+    Caption,   // a fixed text
+    Value,     // a text the program sets; its placeholder until then
+    DataField, // a column of a data set's row
+    Separator, // a fixed text of dashes, in the separator font
+};
+
+struct Field {
+    FieldKind kind = FieldKind::Caption;
+    QString text;    // caption or separator text; a value field's placeholder
+    QString name;    // value field: its name; data field: its column
+    QString dataSet; // data field: the data set it reads
+    QPointF at;      // left and top, mm from the band's left and top edges
+    // Data field: rewrites its text just before it prints.
+    std::function<QString(const QString &)> onPrint;
+};
+
+// A multi-line text area of fixed height: one given line per slot, no
+// wrapping of its own; what does not fit is not printed.
+struct TextBlock {
+    QPointF at;               // mm
+    qreal widthMm = 0;
+    qreal heightPx = 0;
+    qreal lineHeightPx = 17;
+    QStringList lines;
+};
+
+struct Band {
+    qreal heightPx = 0;
+    QVector<Field> fields;
+    std::optional<TextBlock> block;
+    // Runs just before the band prints (never for a view on screen).
+    std::function<void(Band &)> beforePrint;
+
+    // How far down the band reaches: its height, or further where its
+    // block ends lower.
+    qreal extentMm() const;
+};
+
+struct Layout {
+    qreal paperWidthPx = 0;
+    qreal pageLengthPx = 0;
+    QMarginsF marginsMm{5, 10, 5, 10}; // left, top, right, bottom
+    QFont fieldFont;
+    QFont separatorFont;
+    QString detailDataSet; // the detail band repeats for each of its rows
+    Band title;
+    Band detail;
+    Band summary;
+    QHash<QString, QString> values; // texts of the value fields set so far
+
+    void setValue(const QString &name, const QString &text) { values.insert(name, text); }
+    // A value field's text: what was set, else its placeholder.
+    QString valueText(const Field &field) const;
+    Field *findValue(const QString &name);
+};
+
+// The length the bands need, both margins included, for so many detail rows.
+qreal neededLengthMm(const Layout &layout, int rows);
+// The page: the paper width and the page length set, grown to what the
+// bands need so that no line is cut off.
+QSizeF pageSizeMm(const Layout &layout, int rows);
+int detailRows(const Layout &layout, const Data &data);
+
+struct PaintOptions {
+    // Printing runs the hooks; a view on screen shows the layout as it
+    // stands, data fields by their column names and band edges outlined.
+    bool printing = true;
+};
+
+// Paints the bands from the painter's origin, which is the top-left corner
+// inside the margins, in the units of the painter's device.
+void paintBands(QPainter &painter, Layout &layout, const Data &data, const PaintOptions &options = {});
+// Paints the whole page (paper and margins) from the painter's origin, on a
+// device without a page layout of its own (an image, the screen).
+void paintPage(QPainter &painter, Layout &layout, const Data &data, const PaintOptions &options = {});
+
+} // namespace report

@@ -1,0 +1,526 @@
+// The six receipt layouts against their design: every text with its left
+// and top in millimetres and its face, the line number format, the rules
+// that pick and size a receipt, the remark's lines, what a 203-dpi thermal
+// printer burns of it, and the preview window.
+#include "print/Dy58Unit.h"
+#include "print/Dy76Unit.h"
+#include "print/ReceiptLayouts.h"
+#include "print/ReceiptView.h"
+#include "report/Output.h"
+#include "store/AppError.h"
+#include "support/PrintSupport.h"
+#include "support/TestSupport.h"
+
+#include <QFontInfo>
+#include <QPainter>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using receipt::Paper;
+
+Q_DECLARE_METATYPE(receipt::Paper)
+
+namespace {
+
+constexpr qreal kPx = 25.4 / 96; // mm per screen pixel
+
+struct Expected {
+    QString text;
+    qreal left;
+    qreal top; // from the top of the first band
+    bool separator = false;
+};
+
+// The tables of the design, band by band: tops inside a band are offset by
+// the heights of the bands above it.
+struct Bands {
+    qreal titlePx;
+    qreal detailPx;
+    QList<Expected> title, detail, summary;
+    QList<Expected> all() const
+    {
+        QList<Expected> out = title;
+        for (Expected e : detail) {
+            e.top += titlePx * kPx;
+            out << e;
+        }
+        for (Expected e : summary) {
+            e.top += (titlePx + detailPx) * kPx;
+            out << e;
+        }
+        return out;
+    }
+};
+
+QString dashes(int n)
+{
+    return QString(n, u'-');
+}
+
+Expected sep(const QString &text, qreal left, qreal top)
+{
+    return {text, left, top, true};
+}
+
+// One ticket line: 可乐, 2.5 × 3 = 7.5, in 小王便利店; value fields show
+// their placeholders; the remark block holds two lines.
+Bands designOf(Paper paper, int k)
+{
+    const bool p58 = paper == Paper::Mm58;
+    const QString full = p58 ? dashes(42) : dashes(59);
+    const QString top = p58 ? dashes(10) + QString(23, u' ') + dashes(10) : dashes(17) + QString(26, u' ') + dashes(16);
+    const qreal sl = p58 ? 0.0 : 1.3;
+    Bands b;
+    b.detailPx = p58 ? 25 : 30;
+
+    // Title rows: store, number, time, customer, phone, separator, headings.
+    struct Rows {
+        qreal px, store, number, time, customer, phone, separator, headings;
+    };
+    Rows r{};
+    if (k == 1)
+        r = {100, 5.0, 11.1, 15.9, -1, -1, 19.3, 22.5};
+    else if (k == 2 && p58)
+        r = {100, 4.2, 9.3, 13.2, 17.2, -1, 19.3, 22.5};
+    else if (k == 2)
+        r = {110, 4.2, 9.8, 14.8, 19.6, -1, 22.0, 25.1};
+    else if (p58)
+        r = {123, 4.2, 8.5, 12.7, 16.9, 21.2, 24.1, 28.6};
+    else
+        r = {123, 4.2, 8.5, 12.7, 16.9, 21.7, 24.6, 28.6};
+    b.titlePx = r.px;
+    b.title = {sep(top, sl, -1.3), sep(top, sl, -0.8),
+               {u"收银员："_s, p58 ? 11.1 : 20.4, 0.0}, {u"收银员"_s, p58 ? 22.0 : 33.1, 0.0},
+               {u"小王便利店"_s, 1.9, r.store},
+               {u"单号："_s, 1.9, r.number}, {u"单号"_s, 9.8, r.number},
+               {u"时间："_s, 1.9, r.time}, {u"时间"_s, 9.8, r.time},
+               sep(full, sl, r.separator)};
+    if (r.customer >= 0)
+        b.title << Expected{u"客户："_s, 1.9, r.customer} << Expected{u"客户"_s, 9.8, r.customer};
+    if (r.phone >= 0)
+        b.title << Expected{u"电话："_s, 1.9, r.phone} << Expected{u"电话"_s, 9.8, r.phone};
+    const qreal headings[4] = {p58 ? 0.0 : 1.9, p58 ? 10.1 : 17.7, p58 ? 22.2 : 32.0, p58 ? 31.8 : 45.8};
+    b.title << Expected{u"品名"_s, headings[0], r.headings} << Expected{u"单价"_s, headings[1], r.headings}
+            << Expected{u"数量"_s, headings[2], r.headings} << Expected{u"金额"_s, headings[3], r.headings};
+
+    const qreal nameTop = p58 ? 0.5 : 0.3, numbersTop = p58 ? 3.4 : 4.0;
+    b.detail = {{u"可乐"_s, p58 ? 0.0 : 1.9, nameTop},
+                {u"2.50"_s, p58 ? 10.1 : 17.7, numbersTop},
+                {u"3.00"_s, p58 ? 22.5 : 32.0, numbersTop},
+                {u"7.50"_s, p58 ? 31.8 : 45.8, numbersTop}};
+
+    const bool short76 = !p58 && k == 3;
+    const qreal totals = short76 ? 0.5 : 0.8, due = short76 ? 4.2 : 5.3, received = short76 ? 8.7 : 10.1,
+                change = short76 ? 13.0 : 14.6, separator = short76 ? 15.6 : 18.0, remark = short76 ? 18.8 : 22.5;
+    const qreal captions = p58 ? 0.0 : 1.9, values = p58 ? 14.8 : 18.0, remarkLeft = p58 ? 0.0 : 1.3;
+    b.summary = {{u"合计："_s, p58 ? 5.8 : 8.2, totals},
+                 {u"数量"_s, p58 ? 22.8 : 32.3, totals},
+                 {u"金额"_s, p58 ? 31.8 : 45.5, totals},
+                 {u"应收金额："_s, captions, due}, {short76 ? u"应收"_s : u"折后"_s, values, due},
+                 {u"实收金额："_s, captions, received}, {u"实收"_s, values, received},
+                 {u"找零金额："_s, captions, change}, {u"找零"_s, values, change},
+                 sep(full, sl, separator),
+                 {u"谢谢惠顾"_s, remarkLeft, remark}, {u"欢迎再来"_s, remarkLeft, remark + 17 * kPx}};
+    return b;
+}
+
+report::Data oneLine()
+{
+    report::Table lines({u"ID"_s, u"单号"_s, u"品名"_s, u"单价"_s, u"数量"_s, u"金额"_s, u"折后"_s});
+    lines.addRow({u"1"_s, u"20240101080000"_s, u"可乐"_s, u"2.5"_s, u"3"_s, u"7.5"_s, u"7"_s});
+    report::Table content({u"ID"_s, u"店名"_s, u"备注"_s});
+    content.addRow({u"1"_s, u"小王便利店"_s, u"谢谢惠顾\n欢迎再来"_s});
+    return {{receipt::kLines, lines}, {receipt::kContent, content}};
+}
+
+QList<testing::PlacedText> printOf(report::Layout &l, const report::Data &data)
+{
+    testing::RecordingDevice device(report::pageSizeMm(l, report::detailRows(l, data)));
+    QPainter painter(&device);
+    report::paintBands(painter, l, data);
+    painter.end();
+    return device.texts();
+}
+
+QString describe(const testing::PlacedText &t)
+{
+    return u"“%1” at %2, %3"_s.arg(t.text).arg(t.mm.x(), 0, 'f', 2).arg(t.mm.y(), 0, 'f', 2);
+}
+
+QImage thermal(Paper paper, int k, const report::Data &data)
+{
+    report::Layout l = receipt::design(paper, k);
+    l.summary.block->heightPx = 34;
+    l.summary.block->lines = {u"谢谢惠顾"_s, u"欢迎再来"_s};
+    return report::renderImage(l, data, 203, true);
+}
+
+// Heights of the black runs down one column between two rows of dots; a
+// run cut by either end of the range is left out.
+QList<int> blackRuns(const QImage &image, int x, int fromY, int toY)
+{
+    QList<int> runs;
+    int run = 0;
+    bool cut = false;
+    for (int y = fromY; y <= toY; ++y) {
+        if (qGray(image.pixel(x, y)) < 128) {
+            cut = cut || y == fromY;
+            ++run;
+        } else if (run) {
+            if (!cut)
+                runs << run;
+            run = 0;
+            cut = false;
+        }
+    }
+    return runs;
+}
+
+int dot(qreal mm)
+{
+    return qRound(mm / 25.4 * 203);
+}
+
+} // namespace
+
+class TestReceipts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void layoutTexts_data();
+    void layoutTexts();
+    void layoutPages_data();
+    void layoutPages();
+    void numberFormat_data();
+    void numberFormat();
+    void pageLengths_data();
+    void pageLengths();
+    void choices_data();
+    void choices();
+    void layoutForOptions();
+    void remarkLines_data();
+    void remarkLines();
+
+    void thermalStrokes_data();
+    void thermalStrokes();
+
+    void previewWindow_data();
+    void previewWindow();
+};
+
+void TestReceipts::initTestCase()
+{
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestReceipts::layoutTexts_data()
+{
+    QTest::addColumn<Paper>("paper");
+    QTest::addColumn<int>("k");
+    for (int k = 1; k <= 3; ++k) {
+        QTest::addRow("58 mm, layout %d", k) << Paper::Mm58 << k;
+        QTest::addRow("76 mm, layout %d", k) << Paper::Mm76 << k;
+    }
+}
+
+void TestReceipts::layoutTexts()
+{
+    QFETCH(Paper, paper);
+    QFETCH(int, k);
+    report::Layout l = receipt::design(paper, k);
+    l.summary.block->heightPx = 34;
+    l.summary.block->lines = {u"谢谢惠顾"_s, u"欢迎再来"_s};
+    QList<testing::PlacedText> printed = printOf(l, oneLine());
+    const QList<Expected> expected = designOf(paper, k).all();
+
+    const qreal fieldPoints = paper == Paper::Mm58 ? 8 : 9;
+    QStringList missing;
+    for (const Expected &e : expected) {
+        auto it = std::find_if(printed.begin(), printed.end(), [&e](const testing::PlacedText &t) {
+            return t.text == e.text && std::abs(t.mm.x() - e.left) < 0.05 && std::abs(t.mm.y() - e.top) < 0.05;
+        });
+        if (it == printed.end()) {
+            missing << u"“%1” at %2, %3"_s.arg(e.text).arg(e.left).arg(e.top, 0, 'f', 2);
+            continue;
+        }
+        // Separators in Arial 10 pt, every other text in the field font.
+        const QFont font = it->font;
+        if (e.separator) {
+            QCOMPARE(font.pointSizeF(), 10.0);
+            QCOMPARE(font.families().value(0), u"Arial"_s);
+        } else {
+            QCOMPARE(font.pointSizeF(), fieldPoints);
+            QCOMPARE(font.families().value(0), u"方正兰亭刊黑_GBK"_s);
+        }
+        printed.erase(it);
+    }
+    QStringList extra;
+    for (const auto &t : printed)
+        extra << describe(t);
+    QVERIFY2(missing.isEmpty(), qPrintable(u"not printed: "_s + missing.join(u"; "_s)));
+    QVERIFY2(extra.isEmpty(), qPrintable(u"printed besides: "_s + extra.join(u"; "_s)));
+}
+
+void TestReceipts::layoutPages_data()
+{
+    QTest::addColumn<Paper>("paper");
+    QTest::addColumn<int>("k");
+    QTest::addColumn<double>("widthMm");
+    QTest::addColumn<double>("designMm");
+    QTest::newRow("58 mm, layout 1") << Paper::Mm58 << 1 << 57.94 << 80.70;
+    QTest::newRow("58 mm, layout 2") << Paper::Mm58 << 2 << 57.94 << 80.70;
+    QTest::newRow("58 mm, layout 3") << Paper::Mm58 << 3 << 57.94 << 86.78;
+    QTest::newRow("76 mm, layout 1") << Paper::Mm76 << 1 << 75.94 << 82.02;
+    QTest::newRow("76 mm, layout 2") << Paper::Mm76 << 2 << 75.94 << 84.67;
+    QTest::newRow("76 mm, layout 3") << Paper::Mm76 << 3 << 75.94 << 84.67;
+}
+
+void TestReceipts::layoutPages()
+{
+    QFETCH(Paper, paper);
+    QFETCH(int, k);
+    QFETCH(double, widthMm);
+    QFETCH(double, designMm);
+    const report::Layout l = receipt::design(paper, k);
+    QCOMPARE(qRound(report::pxToMm(l.paperWidthPx) * 100), qRound(widthMm * 100));
+    QCOMPARE(qRound(report::pxToMm(l.pageLengthPx) * 100), qRound(designMm * 100));
+    QCOMPARE(l.marginsMm, QMarginsF(5, 10, 5, 10));
+    // The remark block starts one line high, and as wide as designed.
+    QCOMPARE(l.summary.block->heightPx, 17.0);
+    QCOMPARE(l.summary.block->widthMm, paper == Paper::Mm58 ? 47.6 : 63.5);
+    // Summary band heights (the title and detail heights show in the texts).
+    QCOMPARE(l.summary.heightPx, paper == Paper::Mm76 && k == 3 ? 89.0 : 103.0);
+}
+
+void TestReceipts::numberFormat_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("printed");
+    QTest::newRow("whole") << u"3"_s << u"3.00"_s;
+    QTest::newRow("half") << u"0.5"_s << u"0.50"_s;
+    QTest::newRow("tie rounds up") << u"0.125"_s << u"0.13"_s;
+    QTest::newRow("long") << u"12.3456"_s << u"12.35"_s;
+    QTest::newRow("null") << QString() << u"0.00"_s;
+    QTest::newRow("not a number") << u"abc"_s << u"0.00"_s;
+    QTest::newRow("negative") << u"-2.5"_s << u"-2.50"_s;
+    QTest::newRow("exponent") << u"1E3"_s << u"1000.00"_s;
+    QTest::newRow("no thousands separator") << u"1234567.891"_s << u"1234567.89"_s;
+}
+
+void TestReceipts::numberFormat()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, printed);
+    QCOMPARE(receipt::twoDecimals(stored), printed);
+    // The same on a printed line, for price, quantity and amount alike.
+    report::Layout l = receipt::design(Paper::Mm58, 1);
+    report::Data data = oneLine();
+    report::Table lines({u"品名"_s, u"单价"_s, u"数量"_s, u"金额"_s});
+    lines.addRow({u"货"_s, stored, stored, stored});
+    data[receipt::kLines] = lines;
+    int found = 0;
+    for (const auto &t : printOf(l, data))
+        found += t.text == printed && std::abs(t.mm.y() - 100 * kPx - 3.4) < 0.05;
+    QCOMPARE(found, 3);
+}
+
+void TestReceipts::pageLengths_data()
+{
+    QTest::addColumn<Paper>("paper");
+    QTest::addColumn<bool>("phone");
+    QTest::addColumn<int>("m");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<int>("px");
+    QTest::newRow("58, one line, no remark") << Paper::Mm58 << false << 0 << 1 << 325;
+    QTest::newRow("58, one line, phone") << Paper::Mm58 << true << 0 << 1 << 345;
+    QTest::newRow("76, four lines, three remark lines, phone") << Paper::Mm76 << true << 3 << 4 << 470;
+    QTest::newRow("76, no phone") << Paper::Mm76 << false << 2 << 3 << 34 + 296 + 75;
+    QTest::newRow("58, four remark lines") << Paper::Mm58 << false << 4 << 2 << 68 + 300 + 50;
+}
+
+void TestReceipts::pageLengths()
+{
+    QFETCH(Paper, paper);
+    QFETCH(bool, phone);
+    QFETCH(int, m);
+    QFETCH(int, n);
+    QFETCH(int, px);
+    QCOMPARE(receipt::pageLengthPx(paper, phone, m, n), px);
+}
+
+void TestReceipts::choices_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("paper"); // 0 none, 58, 76
+    QTest::addColumn<int>("prints");
+    QTest::newRow("58") << u"58"_s << 58 << 0;
+    QTest::newRow("76") << u"76"_s << 76 << 0;
+    QTest::newRow("1") << u"1"_s << 0 << 1;
+    QTest::newRow("2") << u"2"_s << 0 << 2;
+    QTest::newRow("3") << u"3"_s << 0 << 0;
+    QTest::newRow("80") << u"80"_s << 0 << 0;
+    QTest::newRow("8") << u"8"_s << 0 << 0;
+    QTest::newRow("empty") << QString() << 0 << 0;
+    QTest::newRow("blank after") << u"58 "_s << 0 << 0;
+    QTest::newRow("leading zero") << u"01"_s << 0 << 0;
+    QTest::newRow("two point zero") << u"2.0"_s << 0 << 0;
+    QTest::newRow("full-width digits") << u"５８"_s << 0 << 0;
+}
+
+void TestReceipts::choices()
+{
+    QFETCH(QString, text);
+    QFETCH(int, paper);
+    QFETCH(int, prints);
+    const auto chosen = receipt::paperFor(text);
+    QCOMPARE(chosen ? (*chosen == Paper::Mm58 ? 58 : 76) : 0, paper);
+    QCOMPARE(receipt::printsFor(text), prints);
+}
+
+void TestReceipts::layoutForOptions()
+{
+    // Phone without customer cannot arise, and would print nothing.
+    QCOMPARE(receipt::layoutFor(false, false), 1);
+    QCOMPARE(receipt::layoutFor(true, false), 2);
+    QCOMPARE(receipt::layoutFor(true, true), 3);
+    QCOMPARE(receipt::layoutFor(false, true), 0);
+}
+
+void TestReceipts::remarkLines_data()
+{
+    QTest::addColumn<QString>("remark");
+    QTest::addColumn<int>("m");
+    const QString fifteen = u"谢谢惠顾欢迎再次光临本店祝您愉"_s;
+    QTest::newRow("empty") << QString() << 0;
+    QTest::newRow("one line") << u"谢谢惠顾"_s << 1;
+    QTest::newRow("two lines") << u"谢谢惠顾\n欢迎再来"_s << 2;
+    QTest::newRow("final break") << u"谢谢惠顾\n"_s << 1;
+    QTest::newRow("a full line") << fifteen << 1;
+    QTest::newRow("a line wider than the box counts twice") << fifteen + u"快"_s << 2;
+    QTest::newRow("three lines, the second too wide") << u"谢谢\n"_s + fifteen + u"快乐\n再见"_s << 4;
+    QTest::newRow("an empty line counts") << u"谢谢\n\n再见"_s << 3;
+}
+
+void TestReceipts::remarkLines()
+{
+    QFETCH(QString, remark);
+    QFETCH(int, m);
+    QCOMPARE(receipt::remarkLines(remark).size(), m);
+}
+
+void TestReceipts::thermalStrokes_data()
+{
+    QTest::addColumn<Paper>("paper");
+    QTest::addColumn<int>("k");
+    for (int k = 1; k <= 3; ++k) {
+        QTest::addRow("58 mm, layout %d", k) << Paper::Mm58 << k;
+        QTest::addRow("76 mm, layout %d", k) << Paper::Mm76 << k;
+    }
+}
+
+// A thermal printer burns dots: a stroke one dot thin comes out too light.
+void TestReceipts::thermalStrokes()
+{
+    QFETCH(Paper, paper);
+    QFETCH(int, k);
+    // A product named 三: three horizontal strokes in the field font.
+    report::Data data = oneLine();
+    report::Table lines({u"品名"_s, u"单价"_s, u"数量"_s, u"金额"_s});
+    lines.addRow({u"三"_s, u"1"_s, u"1"_s, u"1"_s});
+    data[receipt::kLines] = lines;
+    const QImage image = thermal(paper, k, data);
+    const Bands b = designOf(paper, k);
+    const qreal left = 5, top = 10; // margins
+
+    // The name's glyph, in the middle of its em square.
+    const Expected name = b.all().at(b.title.size());
+    const qreal em = (paper == Paper::Mm58 ? 8 : 9) * 25.4 / 72;
+    const int x = dot(left + name.left + em / 2);
+    const QList<int> strokes = blackRuns(image, x, dot(top + name.top), dot(top + name.top + em * 1.5));
+    QCOMPARE(strokes.size(), 3);
+    for (int h : strokes)
+        QVERIFY2(h >= 2, qPrintable(u"a stroke of 三 is %1 dot(s) high"_s.arg(h)));
+
+    // Every separator: each dash at least 2 dots (0.25 mm) high.
+    for (const Expected &e : b.all()) {
+        if (!e.separator)
+            continue;
+        // The dash lies about 2 mm below the text's top.
+        const int from = dot(top + e.top + 1.5), to = dot(top + e.top + 3);
+        // Each dash is measured down its middle column: its ends, like any
+        // edge, are partly covered dots.
+        int thinnest = 99, dashesSeen = 0;
+        QList<int> dashColumns;
+        auto measure = [&] {
+            if (dashColumns.isEmpty())
+                return;
+            ++dashesSeen;
+            for (int h : blackRuns(image, dashColumns.at(dashColumns.size() / 2), from, to))
+                thinnest = std::min(thinnest, h);
+            dashColumns.clear();
+        };
+        for (int col = dot(left + e.left); col < dot(left + e.left + 8); ++col) {
+            if (blackRuns(image, col, from, to).isEmpty())
+                measure();
+            else
+                dashColumns << col;
+        }
+        measure();
+        QVERIFY2(dashesSeen > 0, qPrintable(u"no ink for the separator at %1 mm"_s.arg(e.top)));
+        QVERIFY2(thinnest >= 2, qPrintable(u"the separator at %1 mm is %2 dot(s) high"_s.arg(e.top).arg(thinnest)));
+    }
+}
+
+void TestReceipts::previewWindow_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<int>("widthPx");
+    QTest::newRow("58 mm") << u"Dy58Form"_s << QPoint(62, 21) << 219;
+    QTest::newRow("76 mm") << u"Dy76Form"_s << QPoint(22, 21) << 287;
+}
+
+void TestReceipts::previewWindow()
+{
+    QFETCH(QString, window);
+    QFETCH(QPoint, at);
+    QFETCH(int, widthPx);
+    testing::TempWorkDir dir;
+    testing::Program program;
+    TReceiptForm *w = window == u"Dy58Form"_s ? static_cast<TReceiptForm *>(Dy58Form)
+                                              : static_cast<TReceiptForm *>(Dy76Form);
+    QCOMPARE(w->windowTitle(), u"打印预览"_s);
+    QCOMPARE(w->size(), QSize(342, 442));
+    QVERIFY(!w->isVisible());
+    QVERIFY(w->DBMemo1->isHidden());
+    QCOMPARE(w->Panel1->geometry(), QRect(0, 0, 342, 50));
+
+    // Each page shows its layout at design size from the given point: white
+    // paper there, the page's background just outside it.
+    for (int k = 1; k <= 3; ++k) {
+        w->showPage(k);
+        QCOMPARE(w->currentPage(), k);
+        QCOMPARE(w->PageControl1->currentWidget()->objectName(), u"TabSheet%1"_s.arg(k));
+        auto *view = w->PageControl1->currentWidget()->findChild<ReceiptView *>(u"Image%1"_s.arg(k));
+        QVERIFY(view);
+        const QImage shot = view->grab().toImage();
+        QCOMPARE(shot.pixelColor(at + QPoint(2, 2)), QColor(Qt::white));
+        QCOMPARE(shot.pixelColor(at + QPoint(widthPx - 3, 2)), QColor(Qt::white));
+        QVERIFY(shot.pixelColor(at + QPoint(widthPx + 3, 5)) != QColor(Qt::white));
+        QVERIFY(shot.pixelColor(at - QPoint(3, 3)) != QColor(Qt::white));
+    }
+    // Before any checkout the value fields show their placeholders, and a
+    // set value shows on the page at once.
+    w->showPage(1);
+    auto *view = w->findChild<ReceiptView *>(u"Image1"_s);
+    QCOMPARE(w->QuickRep1.valueText(*w->QuickRep1.findValue(receipt::value::cashier)), u"收银员"_s);
+    const QImage before = view->grab().toImage();
+    w->setValue(1, receipt::value::cashier, u"张三"_s);
+    QVERIFY(view->grab().toImage() != before);
+    QVERIFY_THROWS_EXCEPTION(AppError, w->setValue(1, receipt::value::phone, u"1"_s));
+}
+
+QTEST_MAIN(TestReceipts)
+#include "tst_receipts.moc"

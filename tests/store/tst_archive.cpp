@@ -1,0 +1,253 @@
+// The archive step of a checkout without any window: what it stores, and
+// that an error anywhere in it stores nothing; the transaction guard it
+// stands on.
+#include "store/AppError.h"
+#include "store/Archive.h"
+#include "store/Connection.h"
+#include "store/Query.h"
+#include "store/Transaction.h"
+#include "support/TestSupport.h"
+
+#include <QtTest>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const archive::Ticket kTicket{u"20240305142608"_s, u"2024-03-05 14:26:08"_s, u"6"_s, u"21.8"_s, u"21.35"_s,
+                              u"张三"_s, u"王先生"_s, u"13800138000"_s};
+
+void seedLines()
+{
+    // Lines added at other times, under another number: the archive takes
+    // the checkout's number and time instead.
+    const QList<QVariantList> lines{
+        {u"农夫山泉矿泉水550ml"_s, 2.0, 3.0, 6.0, 6.0},
+        {u"康师傅红烧牛肉面"_s, 4.5, 2.0, 9.0, 8.55},
+        {u"青岛啤酒"_s, 6.8, 1.0, 6.8, 6.8},
+    };
+    int minute = 0;
+    for (const QVariantList &l : lines) {
+        testing::exec(u"insert into xsxx (单号, 时间, 品名, 单价, 数量, 金额, 折后) values (?, ?, ?, ?, ?, ?, ?)"_s,
+                      QVariantList{u"20240305140000"_s, u"2024-03-05 14:%1:00"_s.arg(minute++, 2, 10, QChar(u'0'))}
+                          + l);
+    }
+}
+
+QList<QStringList> stored(const QString &sql)
+{
+    return testing::rows(sql);
+}
+
+const QList<QStringList> kArchivedLines{
+    {u"20240305142608"_s, u"2024-03-05 14:26:08"_s, u"王先生"_s, u"13800138000"_s, u"农夫山泉矿泉水550ml"_s,
+     u"2"_s, u"3"_s, u"6"_s, u"6"_s},
+    {u"20240305142608"_s, u"2024-03-05 14:26:08"_s, u"王先生"_s, u"13800138000"_s, u"康师傅红烧牛肉面"_s,
+     u"4.5"_s, u"2"_s, u"9"_s, u"8.55"_s},
+    {u"20240305142608"_s, u"2024-03-05 14:26:08"_s, u"王先生"_s, u"13800138000"_s, u"青岛啤酒"_s, u"6.8"_s,
+     u"1"_s, u"6.8"_s, u"6.8"_s}};
+
+} // namespace
+
+class TestArchive : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void archivesTheTicket();
+    void errorStoresNothing_data();
+    void errorStoresNothing();
+    void queriesOnAnotherConnection();
+
+    void guardCommits();
+    void guardRollsBackWhenDropped();
+    void noCloseInsideATransaction();
+    void commitOnce();
+
+private:
+    std::unique_ptr<testing::TempWorkDir> dir_;
+    std::unique_ptr<Connection> connection_;
+    std::unique_ptr<Query> lines_, tickets_, archived_;
+};
+
+void TestArchive::init()
+{
+    dir_ = std::make_unique<testing::TempWorkDir>();
+    seedLines();
+    connection_ = std::make_unique<Connection>(connstr::runtime());
+    lines_ = std::make_unique<Query>(*connection_, u"select * from xsxx"_s);
+    tickets_ = std::make_unique<Query>(*connection_, u"select * from xstj"_s);
+    archived_ = std::make_unique<Query>(*connection_, u"select * from xsmx"_s);
+    lines_->open();
+    tickets_->open();
+}
+
+void TestArchive::cleanup()
+{
+    archived_.reset();
+    tickets_.reset();
+    lines_.reset();
+    connection_.reset();
+    dir_.reset();
+}
+
+void TestArchive::archivesTheTicket()
+{
+    archive::archiveTicket(*connection_, *lines_, *tickets_, *archived_, kTicket);
+
+    // Totals as the labels showed them, not the sum of the lines (21.35).
+    QCOMPARE(stored(u"select 单号, 时间, 数量, 金额, 折后, 收银员 from xstj"_s),
+             (QList<QStringList>{{u"20240305142608"_s, u"2024-03-05 14:26:08"_s, u"6"_s, u"21.8"_s,
+                                  u"21.35"_s, u"张三"_s}}));
+    QCOMPARE(stored(u"select 单号, 时间, 客户, 电话, 品名, 单价, 数量, 金额, 折后 from xsmx order by rowid"_s),
+             kArchivedLines);
+    QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 0);
+
+    // The queries show what is stored: the lines gone, the new rows listed.
+    QVERIFY(lines_->isEmpty());
+    QCOMPARE(tickets_->recordCount(), 1);
+    QVERIFY(archived_->isActive()); // opened for the step when it was not
+    QCOMPARE(archived_->recordCount(), 3);
+}
+
+void TestArchive::errorStoresNothing_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("writing the ticket")
+        << u"create trigger fail before insert on xstj begin select raise(abort, 'disk I/O error'); end"_s
+        << u"disk I/O error"_s;
+    QTest::newRow("between the first and the second line")
+        << u"create trigger fail before insert on xsmx when new.品名 = '康师傅红烧牛肉面' "
+           "begin select raise(abort, 'disk full'); end"_s
+        << u"disk full"_s;
+    QTest::newRow("after the last line")
+        << u"create trigger fail before insert on xsmx when new.品名 = '青岛啤酒' "
+           "begin select raise(abort, 'disk full'); end"_s
+        << u"disk full"_s;
+    QTest::newRow("emptying the working ticket")
+        << u"create trigger fail before delete on xsxx when old.品名 = '青岛啤酒' "
+           "begin select raise(abort, 'database is locked'); end"_s
+        << u"database is locked"_s;
+}
+
+void TestArchive::errorStoresNothing()
+{
+    QFETCH(QString, trigger);
+    QFETCH(QString, message);
+    archived_->open();
+    testing::exec(trigger);
+    // The queries read the schema again, with the trigger.
+    for (Query *q : {lines_.get(), tickets_.get(), archived_.get()}) {
+        q->close();
+        q->open();
+    }
+
+    bool thrown = false;
+    try {
+        archive::archiveTicket(*connection_, *lines_, *tickets_, *archived_, kTicket);
+    } catch (const AppError &e) {
+        thrown = true;
+        QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+    }
+    QVERIFY(thrown);
+    QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 0);
+    QCOMPARE(testing::scalar(u"select count(*) from xsmx"_s).toInt(), 0);
+    QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 3);
+    // The queries show what is stored again: all three lines, no archive rows.
+    QCOMPARE(lines_->recordCount(), 3);
+    QCOMPARE(lines_->fieldText(u"品名"_s), u"农夫山泉矿泉水550ml"_s);
+    QCOMPARE(tickets_->recordCount(), 0);
+    QCOMPARE(archived_->recordCount(), 0);
+    QVERIFY(!connection_->inTransaction());
+
+    // Mended, the same step archives the ticket once.
+    testing::exec(u"drop trigger fail"_s);
+    for (Query *q : {lines_.get(), tickets_.get(), archived_.get()}) {
+        q->close();
+        q->open();
+    }
+    archive::archiveTicket(*connection_, *lines_, *tickets_, *archived_, kTicket);
+    QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 1);
+    QCOMPARE(stored(u"select 单号, 时间, 客户, 电话, 品名, 单价, 数量, 金额, 折后 from xsmx order by rowid"_s),
+             kArchivedLines);
+    QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 0);
+}
+
+void TestArchive::queriesOnAnotherConnection()
+{
+    Connection other(connstr::runtime());
+    Query foreign(other, u"select * from xsmx"_s);
+    QVERIFY_THROWS_EXCEPTION(AppError, archive::archiveTicket(*connection_, *lines_, *tickets_, foreign, kTicket));
+    QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 0);
+    QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 3);
+}
+
+void TestArchive::guardCommits()
+{
+    {
+        Transaction t(*connection_);
+        QVERIFY(connection_->inTransaction());
+        tickets_->append();
+        tickets_->setFieldText(u"单号"_s, u"1"_s);
+        tickets_->post();
+        // Not seen from outside before the commit.
+        QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 0);
+        t.commit();
+        QVERIFY(!t.isOpen());
+    }
+    QVERIFY(!connection_->inTransaction());
+    QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 1);
+}
+
+void TestArchive::guardRollsBackWhenDropped()
+{
+    try {
+        Transaction t(*connection_);
+        tickets_->append();
+        tickets_->setFieldText(u"单号"_s, u"1"_s);
+        tickets_->post();
+        lines_->remove();
+        throw AppError(u"a later step failed"_s);
+    } catch (const AppError &) {
+    }
+    QVERIFY(!connection_->inTransaction());
+    QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 0);
+    QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 3);
+    // The connection goes on working outside a transaction.
+    tickets_->append();
+    tickets_->setFieldText(u"单号"_s, u"2"_s);
+    tickets_->post();
+    QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 1);
+}
+
+void TestArchive::noCloseInsideATransaction()
+{
+    {
+        Transaction t(*connection_);
+        tickets_->append();
+        tickets_->setFieldText(u"单号"_s, u"1"_s);
+        tickets_->post();
+        // Closing would end the transaction without anyone knowing.
+        QVERIFY_THROWS_EXCEPTION(AppError, connection_->close());
+        QVERIFY(connection_->isOpen());
+        t.commit();
+    }
+    QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 1);
+    connection_->close();
+    QVERIFY(!connection_->isOpen());
+}
+
+void TestArchive::commitOnce()
+{
+    Transaction t(*connection_);
+    t.commit();
+    QVERIFY_THROWS_EXCEPTION(AppError, t.commit());
+    QVERIFY(!connection_->inTransaction());
+}
+
+QTEST_MAIN(TestArchive)
+#include "tst_archive.moc"
