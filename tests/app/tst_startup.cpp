@@ -12,7 +12,7 @@
 #include "app/Application.h"
 #include "app/DesktopShortcut.h"
 #include "app/Forms.h"
-#include "app/Help.h"
+#include "ui/Help.h"
 #include "app/HotKeys.h"
 #include "app/LoginUnit.h"
 #include "history/XscxUnit.h"
@@ -184,7 +184,7 @@ void TestStartup::initTestCase()
 void TestStartup::cleanup()
 {
     testing::releaseClock();
-    app::setHelpOpener({});
+    ui::setHelpOpener({});
 }
 
 void TestStartup::twelveWindowsInOrder()
@@ -437,7 +437,7 @@ void TestStartup::runUntilMainWindowCloses()
     testing::fixClock(kShown);
     testing::Prompts prompts;
     QStringList help;
-    app::setHelpOpener([&help](const QString &path) { help << path; });
+    ui::setHelpOpener([&help](const QString &path) { help << path; });
     QString cashier;
     QString ticketNumber;
     int printPrompts = -1;
@@ -831,7 +831,7 @@ void TestStartup::f1OpensHelpEverywhere()
     testing::Program program;
     app::HotKeys hotKeys;
     QStringList opened;
-    app::setHelpOpener([&opened](const QString &path) { opened << path; });
+    ui::setHelpOpener([&opened](const QString &path) { opened << path; });
     MainForm->show();
     const QString help = QDir(QDir::currentPath()).absoluteFilePath(u"使用帮助.chm"_s);
 
