@@ -291,13 +291,22 @@ void TestFramework::numericKeys_data()
         keys.addKeyClick(Qt::Key_V, Qt::ControlModifier);
         row("ctrl+v pastes nothing") << t << u"1"_s << false << u"9"_s << keys << u"1"_s;
 
+        // Only typed characters are filtered: Shift+Insert types none, so it
+        // pastes whatever the clipboard holds (a pasted non-number is refused
+        // when the line is stored).
         keys.clear();
         keys.addKeyClick(Qt::Key_Insert, Qt::ShiftModifier);
-        row("shift+insert pastes nothing") << t << u"1"_s << false << u"abc"_s << keys << u"1"_s;
+        row("shift+insert pastes") << t << u"1"_s << false << u"2.5"_s << keys << u"12.5"_s;
+
+        keys.clear();
+        keys.addKeyClick(Qt::Key_Insert, Qt::ShiftModifier);
+        row("shift+insert pastes a non-number too") << t << u"1"_s << false << u"abc"_s << keys << u"1abc"_s;
 
         keys.clear();
         keys.addKeyClick(Qt::Key_Delete, Qt::ShiftModifier);
-        row("shift+delete cuts nothing") << t << u"12"_s << true << QString() << keys << u"12"_s;
+        keys.addKeyClick(Qt::Key_4);
+        keys.addKeyClick(Qt::Key_Insert, Qt::ShiftModifier);
+        row("shift+delete cuts") << t << u"12"_s << true << QString() << keys << u"412"_s;
 
         keys.clear();
         keys.addKeyClick(Qt::Key_X, Qt::ControlModifier);
@@ -530,6 +539,8 @@ void TestFramework::listChoiceOnlyFromTheList_data()
     QTest::newRow("set 10, Down") << u"set 10, down"_s << 1 << u"9.9"_s;
     QTest::newRow("set 9.9, Up") << u"set 9.9, up"_s << 1 << u"10"_s;
     QTest::newRow("picked with the mouse") << u"pick 9.8"_s << 1 << u"9.8"_s;
+    // F4 opens the list, Down moves in it, Enter chooses.
+    QTest::newRow("picked with the keyboard") << u"open, down, enter"_s << 1 << u"苹果"_s;
 }
 
 void TestFramework::listChoiceOnlyFromTheList()
@@ -547,6 +558,13 @@ void TestFramework::listChoiceOnlyFromTheList()
     } else if (action == u"set"_s) {
         ui::setListText(w.box, value);
         w.box->setFocus();
+    } else if (action == u"open"_s) {
+        w.box->setFocus();
+        QTest::keyClick(w.box, Qt::Key_F4);
+        QVERIFY(QTest::qWaitForWindowExposed(w.box->view()->window()));
+        QTest::keyClick(w.box->view(), Qt::Key_Down);
+        QTest::keyClick(w.box->view(), Qt::Key_Return);
+        QTRY_VERIFY(!w.box->view()->isVisible());
     } else {
         QVERIFY(testing::pickFromList(w.box, value));
     }
