@@ -5,20 +5,39 @@
 
 #include <QComboBox>
 #include <QSignalBlocker>
+#include <QStringListModel>
 
 namespace ui {
+
+namespace {
+// The list's own model of names, made on the first fill. One name list is
+// handed over in one step: a catalogue of 100 000 names costs one reset, not
+// one insertion (and one accessibility event) per name.
+QStringListModel *namesModel(QComboBox *box)
+{
+    if (auto *own = box->findChild<QStringListModel *>(QStringLiteral("PickListNames"), Qt::FindDirectChildrenOnly);
+        own && box->model() == own)
+        return own;
+    auto *model = new QStringListModel(box);
+    model->setObjectName(QStringLiteral("PickListNames"));
+    box->setModel(model);
+    return model;
+}
+} // namespace
 
 void fillPickList(QComboBox *box, Query &query, const QString &distinctSql)
 {
     const QSignalBlocker block(box);
-    box->clear();
+    QStringListModel *model = namesModel(box);
+    model->setStringList({});
     box->setEditText(QString());
     idiom::reopen(query, distinctSql);
-    box->clear();
     const QString column = query.fieldNames().value(0);
+    QStringList names;
     for (query.first(); !query.eof(); query.next())
-        box->addItem(query.fieldText(column));
-    // Adding to an empty box selects its first item; the text stays empty.
+        names << query.fieldText(column);
+    model->setStringList(names);
+    // A filled box selects its first item; the text stays empty.
     box->setCurrentIndex(-1);
     box->setEditText(QString());
 }
