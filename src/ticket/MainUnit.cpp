@@ -507,7 +507,14 @@ void TMainForm::wireHandlers()
     ui::on(SpeedButton3, &QPushButton::clicked, this, [this] { SpeedButton3Click(); });
     ui::on(SpeedButton4, &QPushButton::clicked, this, [this] { SpeedButton4Click(); });
     ui::on(SpeedButton9, &QPushButton::clicked, this, [this] { SpeedButton9Click(); });
-    ui::on(DBGridEh1, &ui::ListGrid::cellClicked, this, [this] { DBGridEh1CellClick(); });
+    ui::on(DBGridEh1, &ui::ListGrid::cellClicked, this, [this] {
+        // The blank area below the lines is no line: clicking it selects
+        // none and leaves what the cashier typed. An empty grid is all blank
+        // area, and a click there leaves the line selection.
+        if (DBGridEh1->clickedBelowRows() && DBGridEh1->model()->rowCount() > 0)
+            return;
+        DBGridEh1CellClick();
+    });
     // Only an item chosen from the list (mouse or arrow keys) is a pick:
     // leaving a box whose text happens to match an item is none.
     ui::onListChoice(ComboBox1, [this] { ComboBox1Click(); });
