@@ -186,10 +186,12 @@ void typeInto(QWidget *box, const QString &text)
 
 void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers)
 {
-    QWidget *target = QApplication::focusWidget() && widget->isAncestorOf(QApplication::focusWidget())
-        ? QApplication::focusWidget()
-        : widget;
-    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+    QWidget *focus = QApplication::focusWidget();
+    QWidget *target = focus && (focus == widget || widget->isAncestorOf(focus)) ? focus : widget;
+    QTest::keyPress(target, static_cast<Qt::Key>(key), modifiers);
+    // A key that moved the focus (Tab) is released where the focus is now.
+    QWidget *now = QApplication::focusWidget();
+    QTest::keyRelease(now ? now : target, static_cast<Qt::Key>(key), modifiers);
 }
 
 QLineEdit *editOf(QWidget *box)

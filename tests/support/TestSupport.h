@@ -74,6 +74,9 @@ void releaseClock();
 void click(QWidget *widget);              // a left click in its middle
 void clickAt(QWidget *widget, QPoint at); // a left click at a point of it
 void typeInto(QWidget *box, const QString &text); // focus by a click, then the keys
+// A key pressed in the widget (or the focused box inside it) and released
+// where the focus is after the press, as a keyboard does it: the release of
+// a Tab reaches the box the Tab moved to.
 void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 // The line edit that a box's keys reach (an editable combo box's own).
 QLineEdit *editOf(QWidget *box);

@@ -2,7 +2,9 @@
 // the buttons and the line grid, choices from the lists. What counts is what
 // the window shows afterwards and what data.mdb holds.
 #include "admin/XtUnit.h"
+#include "store/Idioms.h"
 #include "store/Query.h"
+#include "support/Cashier.h"
 #include "support/TestSupport.h"
 #include "ticket/MainUnit.h"
 #include "ui/ListGrid.h"
@@ -30,24 +32,15 @@ using testing::editOf;
 using testing::retype;
 using testing::typeKeys;
 
-void enterLine(const QString &name, const QString &price, const QString &quantity, const QString &discount)
-{
-    retype(MainForm->ComboBox1, name);
-    retype(MainForm->Edit3, price);
-    retype(MainForm->Edit4, quantity);
-    retype(MainForm->ComboBox2, discount);
-}
-
-void addLine(const QString &name, const QString &price, const QString &quantity,
-             const QString &discount = u"10"_s)
-{
-    enterLine(name, price, quantity, discount);
-    click(MainForm->SpeedButton2);
-}
+using cashier::addLine;
+using cashier::enterLine;
+using cashier::lines;
+using cashier::products;
+using cashier::seedProduct;
 
 void clickLine(int row)
 {
-    QVERIFY(testing::clickRow(MainForm->DBGridEh1, row));
+    QVERIFY(cashier::clickLine(row));
 }
 
 // A list choice as the cashier makes it: the item clicked in the open list.
@@ -64,142 +57,18 @@ QStringList items(QComboBox *box)
     return all;
 }
 
-QList<QStringList> lines()
-{
-    return testing::rows(u"select 品名, 单价, 数量, 金额, 折后 from xsxx order by ID"_s);
-}
-
-QList<QStringList> products()
-{
-    return testing::rows(u"select 品名, 单价 from spxx order by rowid"_s);
-}
-
-void seedProduct(const QString &name, const QVariant &price)
-{
-    testing::exec(u"insert into spxx (品名, 单价) values (?, ?)"_s, {name, price});
-}
-
-// Warnings with their owner and title; errors with the program's name as title.
 // The test's program, made in init() and dropped in cleanup().
 std::unique_ptr<testing::Session> session;
 
 QStringList shown()
 {
-    testing::Prompts &prompts = session->prompts();
-    QStringList out;
-    for (const msg::Prompt &p : prompts.log()) {
-        switch (p.icon) {
-        case msg::Icon::Warning: out << u"warning "_s + p.owner + u' ' + p.title + u' ' + p.text; break;
-        case msg::Icon::Error: out << u"error "_s + p.title + u' ' + p.text; break;
-        default: out << u"other "_s + p.title + u' ' + p.text; break;
-        }
-    }
-    prompts.clear();
-    return out;
+    return cashier::shown(session->prompts());
 }
 
-QString warning(const QString &text)
-{
-    return u"warning MainForm 提示 "_s + text;
-}
-
-QString error(const QString &text)
-{
-    return u"error tst_ticketentry "_s + text;
-}
-
-QString onOff(bool on)
-{
-    return on ? u"on"_s : u"off"_s;
-}
-
-// Everything of ticket entry the cashier sees, as at start by default.
-struct Screen {
-    QString name;
-    QString price;
-    QString quantity = u"1"_s;
-    QString discount = u"10"_s;
-    QString amount;
-    QString afterDiscount;
-    bool add = true;
-    bool modify = false;
-    bool remove = false;
-    QString quantityTotal = u"0"_s;
-    QString amountTotal = u"0"_s;
-    QString afterDiscountTotal = u"0"_s;
-    QString received;
-    QString change;
-
-    Screen &boxes(const QString &n, const QString &p, const QString &q, const QString &d)
-    {
-        name = n;
-        price = p;
-        quantity = q;
-        discount = d;
-        return *this;
-    }
-    Screen &amounts(const QString &a, const QString &d)
-    {
-        amount = a;
-        afterDiscount = d;
-        return *this;
-    }
-    Screen &selection()
-    {
-        add = false;
-        modify = true;
-        remove = true;
-        return *this;
-    }
-    Screen &totals(const QString &q, const QString &a, const QString &d)
-    {
-        quantityTotal = q;
-        amountTotal = a;
-        afterDiscountTotal = d;
-        return *this;
-    }
-    Screen &paid(const QString &r, const QString &c)
-    {
-        received = r;
-        change = c;
-        return *this;
-    }
-
-    static Screen read()
-    {
-        const TMainForm *f = MainForm;
-        Screen s;
-        s.name = f->ComboBox1->currentText();
-        s.price = f->Edit3->text();
-        s.quantity = f->Edit4->text();
-        s.discount = f->ComboBox2->currentText();
-        s.amount = f->Edit11->text();
-        s.afterDiscount = f->Edit12->text();
-        s.add = f->SpeedButton2->isEnabled();
-        s.modify = f->SpeedButton3->isEnabled();
-        s.remove = f->SpeedButton4->isEnabled();
-        s.quantityTotal = f->Label13->text();
-        s.amountTotal = f->Label14->text();
-        s.afterDiscountTotal = f->Label15->text();
-        s.received = f->ComboBox4->currentText();
-        s.change = f->Edit6->text();
-        return s;
-    }
-
-    QStringList lines() const
-    {
-        return {u"品名 "_s + name, u"单价 "_s + price, u"数量 "_s + quantity, u"折扣 "_s + discount,
-                u"金额 "_s + amount, u"折后 "_s + afterDiscount, u"添加 "_s + onOff(add),
-                u"修改 "_s + onOff(modify), u"删除 "_s + onOff(remove), u"合计数量 "_s + quantityTotal,
-                u"合计金额 "_s + amountTotal, u"合计折后 "_s + afterDiscountTotal, u"实收 "_s + received,
-                u"找零 "_s + change};
-    }
-};
-
-QStringList screen()
-{
-    return Screen::read().lines();
-}
+using cashier::error;
+using cashier::Screen;
+using cashier::screen;
+using cashier::warning;
 
 // The one-second clock tick that writes the time box.
 void tick()
@@ -244,6 +113,8 @@ private slots:
     void deleteFollowsGridCursor();
     void gridShowsLines();
     void longTicket();
+    void clickOnTheEmptyGrid();
+    void clickBelowTheLines();
 
     void productPick();
     void productPickWithEmptyQuantity();
@@ -829,6 +700,50 @@ void TestTicketEntry::longTicket()
             .totals(u"99"_s, u"148.5"_s, u"133.65"_s)
             .paid(u"148.5"_s, u"14.85"_s).lines()));
     QCOMPARE(grid->model()->index(98, 0).data().toString(), u"99"_s);
+    QCOMPARE(shown(), QStringList());
+}
+
+// After a checkout the grid is empty while the window may still be in the
+// line selection: a click on the empty grid is the cashier's way out.
+void TestTicketEntry::clickOnTheEmptyGrid()
+{
+    TMainForm *f = MainForm;
+    addLine(u"苹果"_s, u"2.5"_s, u"3"_s);
+    clickLine(0);
+    const Screen selected = Screen::read();
+    QVERIFY(!selected.add);
+    // The checkout empties the working ticket through the line query.
+    idiom::emptyTable(f->ADOQuery2);
+    QCOMPARE(f->DBGridEh1->model()->rowCount(), 0);
+    QCOMPARE(screen(), selected.lines());
+
+    testing::clickAt(f->DBGridEh1->viewport(), {60, 30});
+    Screen entry = selected;
+    entry.add = true;
+    entry.modify = false;
+    entry.remove = false;
+    QCOMPARE(screen(), entry.lines());
+    QCOMPARE(shown(), QStringList());
+}
+
+// The blank area below the lines selects no line and keeps what was typed.
+void TestTicketEntry::clickBelowTheLines()
+{
+    TMainForm *f = MainForm;
+    addLine(u"苹果"_s, u"2.5"_s, u"3"_s);
+    enterLine(u"香蕉"_s, u"4"_s, u"2"_s, u"9"_s);
+    const QStringList typed = screen();
+    const QRect firstLine = f->DBGridEh1->visualRect(f->DBGridEh1->model()->index(0, 1));
+    const QPoint below(firstLine.center().x(), firstLine.bottom() + 3 * firstLine.height());
+    QVERIFY(f->DBGridEh1->viewport()->rect().contains(below));
+    testing::clickAt(f->DBGridEh1->viewport(), below);
+    QCOMPARE(screen(), typed);
+
+    // In the line selection too: the selected line stays loaded.
+    clickLine(0);
+    const QStringList selected = screen();
+    testing::clickAt(f->DBGridEh1->viewport(), below);
+    QCOMPARE(screen(), selected);
     QCOMPARE(shown(), QStringList());
 }
 
