@@ -35,10 +35,14 @@ QValidator::State OneLineValidator::validate(QString &input, int &pos) const
 {
     if (std::none_of(input.cbegin(), input.cend(), isBreak))
         return Acceptable;
-    // The cursor stays after what was before it.
-    const QString before = oneLine(input.left(pos));
+    // The cursor stays after what was before it, and after the space that
+    // stands for breaks just before it.
+    const QString left = input.left(pos);
+    int at = int(oneLine(left).size());
     input = oneLine(input);
-    pos = std::min<int>(int(before.size()), int(input.size()));
+    if (at > 0 && !left.isEmpty() && isBreak(left.back()) && at < input.size())
+        ++at;
+    pos = std::min<int>(at, int(input.size()));
     return Acceptable;
 }
 
