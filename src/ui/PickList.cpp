@@ -4,6 +4,7 @@
 #include "store/Query.h"
 
 #include <QComboBox>
+#include <QListView>
 #include <QSignalBlocker>
 #include <QStringListModel>
 
@@ -21,6 +22,12 @@ QStringListModel *namesModel(QComboBox *box)
     auto *model = new QStringListModel(box);
     model->setObjectName(QStringLiteral("PickListNames"));
     box->setModel(model);
+    // Sized by its layout, not by measuring every name, and a list whose
+    // rows all have one height opens without laying out each of them.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(8);
+    if (auto *list = qobject_cast<QListView *>(box->view()))
+        list->setUniformItemSizes(true);
     return model;
 }
 } // namespace
