@@ -22,11 +22,13 @@ QStringListModel *namesModel(QComboBox *box)
     auto *model = new QStringListModel(box);
     model->setObjectName(QStringLiteral("PickListNames"));
     box->setModel(model);
-    // Sized by its layout, not by measuring every name, and a list whose
-    // rows all have one height opens without laying out each of them.
+    // Sized by its layout, not by measuring every name; and an editable
+    // box's list, whose rows all have one height, opens without laying out
+    // each of them (a list-only box draws its rows as menu items, whose
+    // heights the view must measure).
     box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     box->setMinimumContentsLength(8);
-    if (auto *list = qobject_cast<QListView *>(box->view()))
+    if (auto *list = qobject_cast<QListView *>(box->view()); list && box->isEditable())
         list->setUniformItemSizes(true);
     return model;
 }
