@@ -6,6 +6,7 @@
 #include "ticket/MainUnit.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FormKit.h"
+#include "ui/ListChoice.h"
 #include "ui/MessageBox.h"
 #include "ui/PickList.h"
 
@@ -44,7 +45,7 @@ TLoginForm::TLoginForm(QWidget *parent)
     ComboBox1->setEditable(false);
     Label1 = ui::label(image, "Label1", QStringLiteral("用户名:"), ComboBox1);
     Edit1 = ui::make<QLineEdit>(image, "Edit1");
-    Edit1->setEchoMode(QLineEdit::Password);
+    ui::setPasswordBox(Edit1);
     Label2 = ui::label(image, "Label2", QStringLiteral("密  码:"), Edit1);
     Label3 = ui::make<QLabel>(image, "Label3", QStringLiteral("[用户名'admin'初始密码为空]"));
     QPalette blue = Label3->palette();
@@ -144,7 +145,7 @@ void TLoginForm::SpeedButton1Click()
         return;
     }
     setResult(QDialog::Accepted);
-    MainForm->ComboBox6->setEditText(ComboBox1->currentText());
+    ui::setListText(MainForm->ComboBox6, ComboBox1->currentText());
     MainForm->setStatusPanel(0, app::makerPanelText());
     MainForm->setStatusPanel(1, QStringLiteral("  用户权限：") + Edit3->text());
     app::applyRights(app::rightsColumn(Edit3->text()));

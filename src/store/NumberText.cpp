@@ -91,23 +91,60 @@ void dropTrailingZeros(Decimal &d)
     d.digits.resize(last == std::string::npos ? 0 : last + 1);
 }
 
-// |value| rounded to `count` significant digits, half away from zero, judged
-// on its exact decimal expansion; trailing zeros dropped.
-Decimal roundSignificant(Extended value, int count)
+// The decimal digits every rounding starts from: the value correctly rounded
+// to 18 significant digits. An extended value carries a little over 19, so
+// a decimal text of up to 18 digits read into one comes back as exactly that
+// text: 2.675 stays a half at its third decimal although the binary value
+// lies a hair below it, and the general format and "0.00" round the same
+// digits.
+constexpr int kDecimalDigits = 18;
+
+Decimal decimalDigits(Extended value)
 {
-    Decimal d = toDecimal(value, 40);
-    // 40 digits decide every case except a dropped part reading exactly
-    // "500…0": that may be a true half or a value just below one that the
-    // 40-digit text rounded up. Enough digits to be exact settle it (an
-    // 80-bit value never has more than about 11 500 significant digits).
-    const std::size_t n = std::size_t(count);
-    if (d.digits.size() > n && d.digits[n] == '5'
-        && d.digits.find_first_not_of('0', n + 1) == std::string::npos) {
-        d = toDecimal(value, 12000);
-    }
-    roundDigits(d, n);
+    return toDecimal(value, kDecimalDigits);
+}
+
+// Digits rounded to `count` significant digits, half away from zero;
+// trailing zeros dropped.
+Decimal roundSignificant(Decimal d, int count)
+{
+    roundDigits(d, std::size_t(count));
     dropTrailingZeros(d);
     return d;
+}
+
+// General format of decimal digits already rounded to at most 15 significant
+// digits.
+QString generalText(const Decimal &d)
+{
+    if (d.digits.empty())
+        return QStringLiteral("0");
+    std::string out = d.negative ? "-" : "";
+    const int digitCount = int(d.digits.size());
+    if (d.exponent < -5 || d.exponent >= 15) {
+        out += d.digits[0];
+        if (digitCount > 1) {
+            out += '.';
+            out.append(d.digits, 1);
+        }
+        out += 'E';
+        out += std::to_string(d.exponent);
+    } else if (d.exponent < 0) {
+        out += "0.";
+        out.append(std::size_t(-d.exponent - 1), '0');
+        out += d.digits;
+    } else {
+        const int wholeDigits = d.exponent + 1;
+        if (digitCount <= wholeDigits) {
+            out += d.digits;
+            out.append(std::size_t(wholeDigits - digitCount), '0');
+        } else {
+            out.append(d.digits, 0, std::size_t(wholeDigits));
+            out += '.';
+            out.append(d.digits, std::size_t(wholeDigits));
+        }
+    }
+    return QString::fromLatin1(out);
 }
 
 QString nonFinite(Extended value)
@@ -117,11 +154,11 @@ QString nonFinite(Extended value)
     return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
 }
 
-// |value| in hundredths, as a digit string: the 18-digit decimal text of the
-// value rounded to two decimals, a half going away from zero.
+// |value| in hundredths, as a digit string: its decimal digits rounded to
+// two decimals, a half going away from zero.
 std::string hundredths(Extended value)
 {
-    Decimal d = toDecimal(value, 18);
+    Decimal d = decimalDigits(value);
     if (d.digits.empty())
         return "0";
     // Digits worth at least 0.01: digit i is worth 10^(exponent - i).
@@ -210,36 +247,7 @@ QString general(Extended value)
 {
     if (!std::isfinite(value))
         return nonFinite(value);
-    const Decimal d = roundSignificant(value, 15);
-    if (d.digits.empty())
-        return QStringLiteral("0");
-
-    std::string out = d.negative ? "-" : "";
-    const int digitCount = int(d.digits.size());
-    if (d.exponent < -5 || d.exponent >= 15) {
-        out += d.digits[0];
-        if (digitCount > 1) {
-            out += '.';
-            out.append(d.digits, 1);
-        }
-        out += 'E';
-        out += std::to_string(d.exponent);
-    } else if (d.exponent < 0) {
-        out += "0.";
-        out.append(std::size_t(-d.exponent - 1), '0');
-        out += d.digits;
-    } else {
-        const int wholeDigits = d.exponent + 1;
-        if (digitCount <= wholeDigits) {
-            out += d.digits;
-            out.append(std::size_t(wholeDigits - digitCount), '0');
-        } else {
-            out.append(d.digits, 0, std::size_t(wholeDigits));
-            out += '.';
-            out.append(d.digits, std::size_t(wholeDigits));
-        }
-    }
-    return QString::fromLatin1(out);
+    return generalText(roundSignificant(decimalDigits(value), 15));
 }
 
 QString fixed2(Extended value)
@@ -282,33 +290,37 @@ qint64 toFixed4(double value)
 
 QString fixed4Text(qint64 fixed)
 {
-    const bool negative = fixed < 0;
+    // The digits of the fixed-point value are exact: they are rounded as
+    // they are, never through a binary approximation of the value.
+    Decimal d;
+    d.negative = fixed < 0;
     // Through unsigned so that the most negative value has a magnitude too.
-    const quint64 magnitude = negative ? 0 - quint64(fixed) : quint64(fixed);
-    const quint64 whole = magnitude / 10000;
-    const quint64 fraction = magnitude % 10000;
+    const quint64 magnitude = d.negative ? 0 - quint64(fixed) : quint64(fixed);
+    if (magnitude == 0)
+        return QStringLiteral("0");
+    d.digits = std::to_string(magnitude);
+    d.exponent = int(d.digits.size()) - 1 - 4;
+    return generalText(roundSignificant(d, 15));
+}
 
-    std::string text = negative ? "-" : "";
-    text += std::to_string(whole);
-    std::string fractionDigits;
-    if (fraction != 0) {
-        fractionDigits = std::to_string(fraction);
-        fractionDigits.insert(0, 4 - fractionDigits.size(), '0');
-        fractionDigits.erase(fractionDigits.find_last_not_of('0') + 1);
-        text += '.';
-        text += fractionDigits;
-    }
+std::optional<qint64> tryFixed4(double value)
+{
+    if (!fitsSums(value))
+        return std::nullopt;
+    return llrintl(static_cast<Extended>(value) * 10000.0L);
+}
 
-    // Whole parts stay below 10^15 and the smallest step is 0.0001, so the
-    // plain text is already the general format unless it is too precise.
-    std::size_t significant = 0;
-    if (whole != 0)
-        significant = std::to_string(whole).size() + fractionDigits.size();
-    else if (!fractionDigits.empty())
-        significant = fractionDigits.size() - fractionDigits.find_first_not_of('0');
-    if (significant > 15)
-        return general(parse(QString::fromLatin1(text)));
-    return QString::fromLatin1(text);
+std::optional<qint64> addFixed4(qint64 a, qint64 b)
+{
+    qint64 total = 0;
+    if (__builtin_add_overflow(a, b, &total) || total >= kFixed4Limit || total <= -kFixed4Limit)
+        return std::nullopt;
+    return total;
+}
+
+bool fitsSums(Extended value)
+{
+    return std::isfinite(value) && std::fabs(value) < kSumLimit;
 }
 
 QString displayRound(qint64 fixed)

@@ -3,8 +3,10 @@
 #include "store/NumberText.h"
 #include "store/Query.h"
 
+#include <cmath>
+
 SumList::SumList(Query &query, QStringList columns, QObject *parent)
-    : QObject(parent), query_(query), columns_(std::move(columns)), sums_(columns_.size(), 0)
+    : QObject(parent), query_(query), columns_(std::move(columns)), sums_(columns_.size(), qint64(0))
 {
     // The working ticket is a handful of rows, so a rebuild on every change
     // is cheap and never drifts from what is stored.
@@ -15,36 +17,75 @@ SumList::SumList(Query &query, QStringList columns, QObject *parent)
     rebuild();
 }
 
+std::optional<qint64> SumList::fixedOf(const QVariant &value)
+{
+    if (value.isNull() || !value.isValid())
+        return qint64(0);
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        if (text.isEmpty())
+            return qint64(0);
+        // A text in a number column is counted only when it is a number.
+        const auto number = numtext::tryParse(text);
+        if (!number)
+            return std::nullopt;
+        return numtext::tryFixed4(static_cast<double>(*number));
+    }
+    bool ok = false;
+    const double d = value.toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return numtext::tryFixed4(d);
+}
+
+std::optional<qint64> SumList::add(std::optional<qint64> a, std::optional<qint64> b)
+{
+    if (!a || !b)
+        return std::nullopt;
+    return numtext::addFixed4(*a, *b);
+}
+
+std::optional<qint64> SumList::sumWithout(int index, int row) const
+{
+    if (index < 0 || index >= columns_.size())
+        return std::nullopt;
+    return columnSum(index, row);
+}
+
+std::optional<qint64> SumList::columnSum(int index, int skippedRow) const
+{
+    if (!query_.isActive())
+        return qint64(0);
+    const int column = query_.columnIndex(columns_[index]);
+    if (column < 0)
+        return qint64(0);
+    std::optional<qint64> total = qint64(0);
+    const int n = query_.rowCountFetched();
+    for (int r = 0; r < n && total; ++r) {
+        if (r != skippedRow)
+            total = add(total, fixedOf(query_.valueAt(r, column)));
+    }
+    return total;
+}
+
 void SumList::rebuild()
 {
     if (rebuilding_)
         return; // reading on below reports rows of its own
-    sums_.fill(0);
-    if (!query_.isActive())
-        return;
     rebuilding_ = true;
     struct Done {
         bool &flag;
         ~Done() { flag = false; }
     } done{rebuilding_};
-    QVector<int> cols;
-    for (const QString &c : columns_)
-        cols << query_.columnIndex(c);
-    // Read every row: rows a grid has not asked for yet count too.
-    while (query_.canFetchMore())
-        query_.fetchMore();
-    const int n = query_.rowCountFetched();
-    for (int r = 0; r < n; ++r) {
-        for (int i = 0; i < cols.size(); ++i) {
-            if (cols[i] < 0)
-                continue;
-            const QVariant v = query_.valueAt(r, cols[i]);
-            if (v.isNull() || !v.isValid())
-                continue;
-            bool ok = false;
-            const double d = v.toDouble(&ok);
-            if (ok)
-                sums_[i] += numtext::toFixed4(d);
-        }
+    try {
+        // Read every row: rows a grid has not asked for yet count too.
+        while (query_.isActive() && query_.canFetchMore())
+            query_.fetchMore();
+        for (int i = 0; i < columns_.size(); ++i)
+            sums_[i] = columnSum(i, -1);
+    } catch (...) {
+        // Rows that cannot be read cannot be counted; the reading error
+        // itself reaches the cashier through whatever reads them next.
+        sums_.fill(std::nullopt);
     }
 }

@@ -17,4 +17,12 @@ QString cutFraction(const QString &amount);
 // (3.5 stays 3.5, 2.675 becomes 2.68). An empty price stays empty.
 QString normalisedPrice(const QString &price);
 
+// Refuses a number the ticket sums cannot hold (|value| ≥ 9×10^14, as the
+// value is stored), before anything is written. An empty text passes (it
+// stores nothing); a text that is not a number fails as parse does.
+// "“金额”超出范围：数值的绝对值须小于900000000000000（900万亿）".
+void requireSummable(const QString &field, const QString &text);
+// The refusal of a line that would take the total of a column to that limit.
+QString totalTooLarge(const QString &field);
+
 } // namespace amounts

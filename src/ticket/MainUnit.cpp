@@ -1,23 +1,27 @@
 #include "ticket/MainUnit.h"
 
 #include "admin/XtUnit.h"
-#include "app/Help.h"
 #include "history/XstjUnit.h"
 #include "print/Checkout.h"
 #include "store/Clock.h"
 #include "store/Idioms.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FormKit.h"
+#include "ui/Help.h"
 #include "ui/KeyFilter.h"
 #include "ui/ListChoice.h"
 #include "ui/ListGrid.h"
 #include "ui/MessageBox.h"
+#include "ui/OneLine.h"
 #include "ui/PickList.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 TMainForm *MainForm = nullptr;
@@ -35,6 +39,16 @@ QComboBox *editableCombo(QWidget *parent, const char *name, const QStringList &i
     c->setCurrentIndex(-1);
     c->setEditText(QString());
     return c;
+}
+
+// The remark holder wraps the remark as the receipts print it: 宋体, 13
+// pixels high, in a box 225 pixels wide.
+QFont remarkFont()
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC")});
+    f.setPixelSize(13);
+    return f;
 }
 
 QFont totalsFont()
@@ -84,7 +98,9 @@ TMainForm::TMainForm(QWidget *parent)
     ui::on(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     Timer1.start();
 
-    FormCreate();
+    // A failing step of the creation handler is shown and the start goes on
+    // (the window and its connection exist by now).
+    ui::guarded([this] { FormCreate(); });
 }
 
 TMainForm::~TMainForm()
@@ -146,7 +162,7 @@ void TMainForm::buildControls()
         discounts << QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10);
     ComboBox2 = editableCombo(central, "ComboBox2", discounts);
     ComboBox2->setMaxVisibleItems(15);
-    ComboBox2->setEditText(QStringLiteral("10"));
+    ui::setListText(ComboBox2, QStringLiteral("10"));
     Label7 = ui::label(central, "Label7", QStringLiteral("折扣："), ComboBox2);
     SpeedButton9 = ui::button(central, "SpeedButton9", QStringLiteral("抹零"));
     Edit11 = ui::make<QLineEdit>(central, "Edit11");
@@ -209,9 +225,11 @@ void TMainForm::buildControls()
     Label13 = ui::make<QLabel>(totals, "Label13", QStringLiteral("0"));
     Label14 = ui::make<QLabel>(totals, "Label14", QStringLiteral("0"));
     Label15 = ui::make<QLabel>(totals, "Label15", QStringLiteral("0"));
-    Label13->setAccessibleName(QStringLiteral("合计数量"));
-    Label14->setAccessibleName(QStringLiteral("合计金额"));
-    Label15->setAccessibleName(QStringLiteral("合计折后"));
+    // A screen reader reads a label's text as its name: the figure; what
+    // the figure is goes into the description.
+    Label13->setAccessibleDescription(QStringLiteral("合计数量"));
+    Label14->setAccessibleDescription(QStringLiteral("合计金额"));
+    Label15->setAccessibleDescription(QStringLiteral("合计折后"));
     for (QLabel *l : {Label13, Label14, Label15}) {
         l->setFont(totalsFont());
         setTextColour(l, Qt::red);
@@ -247,6 +265,7 @@ void TMainForm::buildControls()
     Edit6 = ui::make<QLineEdit>(central, "Edit6");
     Label10 = ui::label(central, "Label10", QStringLiteral("找零："), Edit6);
     ui::setEditable(Edit6, false);
+    ui::setBackground(Edit6, ui::scrollBarColour());
     Edit6->setFont(bold);
     setTextColour(Edit6, Qt::red);
     pay->addWidget(Label17, 0, 0);
@@ -275,10 +294,10 @@ void TMainForm::buildControls()
     SpeedButton7 = ui::button(panel, "SpeedButton7", QStringLiteral("统计"));
     SpeedButton5 = ui::button(panel, "SpeedButton5", QStringLiteral("预览"));
     ComboBox5 = editableCombo(panel, "ComboBox5", {QStringLiteral("58"), QStringLiteral("76")});
-    ComboBox5->setEditText(QStringLiteral("58"));
+    ui::setListText(ComboBox5, QStringLiteral("58"));
     Label11 = ui::label(panel, "Label11", QStringLiteral("POS选择："), ComboBox5);
     ComboBox3 = editableCombo(panel, "ComboBox3", {QStringLiteral("1"), QStringLiteral("2")});
-    ComboBox3->setEditText(QStringLiteral("1"));
+    ui::setListText(ComboBox3, QStringLiteral("1"));
     Label1 = ui::label(panel, "Label1", QStringLiteral("打印份数："), ComboBox3);
     pl->addWidget(SpeedButton6, 0, 0, 3, 1);
     pl->addWidget(SpeedButton1, 0, 1);
@@ -294,6 +313,7 @@ void TMainForm::buildControls()
 
     // Hidden holders.
     Memo1 = ui::make<QPlainTextEdit>(central, "Memo1");
+    Memo1->setFont(remarkFont());
     Memo1->setFixedWidth(225);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -317,6 +337,12 @@ void TMainForm::buildControls()
     StatusBar1->addWidget(StatusPanel[1]);
     StatusBar1->addWidget(StatusPanel[2], 1);
     StatusPanel[2]->setText(QStringLiteral("快捷键：帮助F1键、打印小票F5键"));
+
+    // Pasted line breaks and tabs never become part of what a box holds.
+    for (QLineEdit *box : {Edit1, Edit2, Edit9, Edit10, Edit3, Edit4, Edit5})
+        ui::keepOneLine(box);
+    for (QComboBox *box : {ComboBox1, ComboBox2, ComboBox6, ComboBox4, ComboBox5, ComboBox3})
+        ui::keepOneLine(box);
 
     // Keyboard order of the window's boxes.
     QWidget *order[] = {Edit1, Edit2, Edit5, ComboBox4, Edit6, ComboBox3, ComboBox5, DBGridEh1,
@@ -356,9 +382,22 @@ void TMainForm::FormCreate()
 
 void TMainForm::showEvent(QShowEvent *event)
 {
+    if (!event->spontaneous() && !shownOnce_) {
+        shownOnce_ = true;
+        ui::centreOnScreen(this);
+    }
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
         ui::guarded([this] { FormShow(); });
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+    // Closing the main window ends the program, also while a modeless
+    // window of it is still open.
+    if (event->isAccepted())
+        QCoreApplication::quit();
 }
 
 void TMainForm::FormShow()
@@ -437,7 +476,7 @@ void TMainForm::ComboBox3Change()
 void TMainForm::WMHotKey(int virtualKey)
 {
     if (virtualKey == kVkF1)
-        app::openHelp(this);
+        ui::openHelp(this);
     if (virtualKey == kVkF5)
         SpeedButton6Click();
 }
@@ -471,12 +510,21 @@ void TMainForm::wireHandlers()
     ui::on(SpeedButton3, &QPushButton::clicked, this, [this] { SpeedButton3Click(); });
     ui::on(SpeedButton4, &QPushButton::clicked, this, [this] { SpeedButton4Click(); });
     ui::on(SpeedButton9, &QPushButton::clicked, this, [this] { SpeedButton9Click(); });
-    ui::on(DBGridEh1, &ui::ListGrid::cellClicked, this, [this] { DBGridEh1CellClick(); });
-    ui::on(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Click(); });
-    ui::on(ComboBox2, &QComboBox::activated, this, [this] { AmountKeyUp(); });
+    ui::on(DBGridEh1, &ui::ListGrid::cellClicked, this, [this] {
+        // The blank area below the lines is no line: clicking it selects
+        // none and leaves what the cashier typed. An empty grid is all blank
+        // area, and a click there leaves the line selection.
+        if (DBGridEh1->clickedBelowRows() && DBGridEh1->model()->rowCount() > 0)
+            return;
+        DBGridEh1CellClick();
+    });
+    // Only an item chosen from the list (mouse or arrow keys) is a pick:
+    // leaving a box whose text happens to match an item is none.
+    ui::onListChoice(ComboBox1, [this] { ComboBox1Click(); });
+    ui::onListChoice(ComboBox2, [this] { AmountKeyUp(); });
     for (QWidget *box : std::initializer_list<QWidget *>{Edit3, Edit4, ComboBox2})
         new ui::NumericKeyFilter(box, [this] { AmountKeyUp(); });
     new ui::NumericKeyFilter(ComboBox4, [this] { ComboBox4Change(); });
     ui::on(ComboBox4->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox4Change(); });
-    ui::on(ComboBox4, &QComboBox::activated, this, [this] { ComboBox4Change(); });
+    ui::onListChoice(ComboBox4, [this] { ComboBox4Change(); });
 }

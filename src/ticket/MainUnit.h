@@ -61,7 +61,7 @@ public:
     QLabel *Label12;         // "合计："
     QLabel *Label13;         // quantity total
     QLabel *Label14;         // amount total
-    QLabel *Label15;         // after-discount total
+    QLabel *Label15;         // after-discount total (its text is what the checkout charges)
 
     // Cashier, payment and shop
     QLabel *Label17;          // "收银员："
@@ -135,12 +135,14 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildControls();
     void wireHandlers();
     void learnProduct();
     idiom::FieldValues lineValues() const;
+    void requireLineFits(int replacedRow);
     void reconnectSettingsWindow();
     void resetLineInput(bool amountsToo);
     void computeAmounts(bool checkEmpty);

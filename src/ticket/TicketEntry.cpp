@@ -1,10 +1,13 @@
 // Ticket entry on the main window: adding, selecting, modifying and deleting
 // lines, the line amounts, the totals, payment and change.
 #include "admin/XtUnit.h"
+#include "store/AppError.h"
 #include "store/Idioms.h"
 #include "store/NumberText.h"
+#include "store/Schema.h"
 #include "ticket/Amounts.h"
 #include "ticket/MainUnit.h"
+#include "ui/ListChoice.h"
 #include "ui/ListGrid.h"
 #include "ui/MessageBox.h"
 #include "ui/PickList.h"
@@ -12,6 +15,8 @@
 namespace {
 const QString kProducts = QStringLiteral("select * from spxx");
 const QString kProductList = QStringLiteral("Select Distinct 品名 From spxx");
+// What a total label shows when a stored line cannot be counted.
+const QString kNoTotal = QStringLiteral("无法合计");
 
 void warn(QWidget *owner, const QString &text)
 {
@@ -56,6 +61,33 @@ idiom::FieldValues TMainForm::lineValues() const
             {QStringLiteral("折后"), Edit12->text()}};
 }
 
+// Everything the line writes is checked before anything is written (the
+// catalogue learning posts to spxx before the line is appended): each text
+// against its column, each number and each total it changes against what
+// the sums hold. replacedRow is the row 修改 rewrites, -1 for 添加.
+void TMainForm::requireLineFits(int replacedRow)
+{
+    namespace col = schema::col;
+    schema::requireFits(schema::xsxx, col::danhao, Edit1->text());
+    schema::requireFits(schema::xsxx, col::shijian, Edit2->text());
+    schema::requireFits(schema::xsxx, col::pinming, ComboBox1->currentText());
+    schema::requireFits(schema::spxx, col::pinming, ComboBox1->currentText());
+    amounts::requireSummable(col::danjia, Edit3->text());
+    amounts::requireSummable(col::shuliang, Edit4->text());
+    amounts::requireSummable(col::jine, Edit11->text());
+    amounts::requireSummable(col::zhehou, Edit12->text());
+    // In the order of the sum list's columns.
+    const std::pair<QString, QString> summed[] = {
+        {col::shuliang, Edit4->text()}, {col::jine, Edit11->text()}, {col::zhehou, Edit12->text()}};
+    for (int i = 0; i < int(std::size(summed)); ++i) {
+        const auto without = DBSumList1.sumWithout(i, replacedRow);
+        // A total already unknown (a line stored by other means) is the
+        // totals refresh's to report; this line does not make it worse.
+        if (without && !SumList::add(without, SumList::fixedOf(summed[i].second)))
+            throw AppError(amounts::totalTooLarge(summed[i].first));
+    }
+}
+
 void TMainForm::SpeedButton2Click()
 {
     if (ComboBox1->currentText().isEmpty()) {
@@ -74,6 +106,7 @@ void TMainForm::SpeedButton2Click()
         // a number was never computed from it.
         requireNumbers({Edit3->text(), Edit4->text(), ComboBox2->currentText(), Edit11->text(),
                         Edit12->text()});
+        requireLineFits(-1);
         learnProduct();
         idiom::appendRow(ADOQuery2, lineValues());
         resetLineInput(true);
@@ -109,11 +142,11 @@ void TMainForm::reconnectSettingsWindow()
 
 void TMainForm::resetLineInput(bool amountsToo)
 {
-    ComboBox1->setCurrentIndex(-1);
-    ComboBox1->setEditText(QString());
+    // The lists' positions follow, so the arrow keys go on from "10".
+    ui::setListText(ComboBox1, QString());
     Edit3->clear();
     Edit4->setText(QStringLiteral("1"));
-    ComboBox2->setEditText(QStringLiteral("10"));
+    ui::setListText(ComboBox2, QStringLiteral("10"));
     if (amountsToo) {
         Edit11->clear();
         Edit12->clear();
@@ -131,6 +164,7 @@ void TMainForm::SpeedButton3Click()
         return;
     requireNumbers({Edit3->text(), Edit4->text(), ComboBox2->currentText(), Edit11->text(),
                     Edit12->text()});
+    requireLineFits(ADOQuery2.currentIndex());
     learnProduct();
     idiom::changeRow(ADOQuery2, lineValues());
     resetLineInput(true);
@@ -164,7 +198,7 @@ void TMainForm::DBGridEh1CellClick()
     SpeedButton2->setEnabled(false);
     SpeedButton3->setEnabled(true);
     SpeedButton4->setEnabled(true);
-    ComboBox1->setEditText(ADOQuery2.fieldText(QStringLiteral("品名")));
+    ui::setListText(ComboBox1, ADOQuery2.fieldText(QStringLiteral("品名")));
     Edit3->setText(ADOQuery2.fieldText(QStringLiteral("单价")));
     Edit3->setText(amounts::normalisedPrice(Edit3->text()));
     Edit11->setText(ADOQuery2.fieldText(QStringLiteral("金额")));
@@ -185,7 +219,7 @@ void TMainForm::ComboBox1Click()
         if (!Edit3->text().isEmpty())
             computeAmounts(false);
     }
-    ComboBox4->setEditText(QString());
+    ui::setListText(ComboBox4, QString());
 }
 
 void TMainForm::AmountKeyUp()
@@ -204,17 +238,30 @@ void TMainForm::computeAmounts(bool checkEmpty)
 
 void TMainForm::RefreshTotals()
 {
-    Label13->setText(numtext::displayRound(DBSumList1.sum(0)));
-    Label14->setText(numtext::displayRound(DBSumList1.sum(1)));
-    Label15->setText(numtext::displayRound(DBSumList1.sum(2)));
-    ComboBox4->setEditText(Label14->text());
+    QLabel *const labels[] = {Label13, Label14, Label15};
+    bool known = true;
+    for (int i = 0; i < 3; ++i) {
+        const auto sum = DBSumList1.total(i);
+        labels[i]->setText(sum ? numtext::displayRound(*sum) : kNoTotal);
+        known = known && sum;
+    }
+    ui::setListText(ComboBox4, DBSumList1.total(1) ? Label14->text() : QString());
     // The change follows the preset received amount, so a discounted ticket
     // never shows a change of 0 beside a larger amount received.
-    Edit6->setText(amounts::change(ComboBox4->currentText(), Label15->text()));
+    ComboBox4Change();
+    if (!known)
+        warn(this, QStringLiteral("合计无法计算：有一行的数量、金额或折后不是可以合计的数（须为绝对值小于%1的数），"
+                                  "请选中该行修改或删除。")
+                       .arg(numtext::general(numtext::kSumLimit)));
 }
 
 void TMainForm::ComboBox4Change()
 {
+    // Without a total there is nothing to give change against.
+    if (!numtext::tryParse(Label15->text())) {
+        Edit6->clear();
+        return;
+    }
     Edit6->setText(amounts::change(ComboBox4->currentText(), Label15->text()));
 }
 

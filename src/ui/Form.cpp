@@ -1,5 +1,9 @@
 #include "ui/Form.h"
 
+#include "ui/FormKit.h"
+
+#include <QShowEvent>
+
 namespace ui {
 Form::Form(const char *objectName, const QString &caption, QSize client, QWidget *parent)
     : QDialog(parent)
@@ -10,5 +14,14 @@ Form::Form(const char *objectName, const QString &caption, QSize client, QWidget
                    | Qt::MSWindowsFixedSizeDialogHint);
     if (client.isValid())
         setFixedSize(client);
+}
+
+void Form::showEvent(QShowEvent *event)
+{
+    // A dialog would stand over its parent window; these stand in the middle
+    // of the screen, wherever the main window is.
+    if (!event->spontaneous())
+        centreOnScreen(this);
+    QDialog::showEvent(event);
 }
 } // namespace ui

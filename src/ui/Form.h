@@ -8,5 +8,8 @@ class Form : public QDialog {
     Q_OBJECT
 public:
     Form(const char *objectName, const QString &caption, QSize client, QWidget *parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 };
 } // namespace ui

@@ -1,10 +1,14 @@
 #include "ui/FormKit.h"
 
+#include "ui/Accessible.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QStyle>
 
 namespace ui {
 
@@ -14,6 +18,8 @@ QLabel *label(QWidget *parent, const char *name, const QString &caption, QWidget
     if (buddy) {
         l->setBuddy(buddy);
         buddy->setAccessibleName(caption);
+        if (qobject_cast<QComboBox *>(buddy))
+            nameListsByTheirLabels();
     }
     return l;
 }
@@ -37,13 +43,36 @@ void setPasswordBox(QLineEdit *box)
 
 void setWindowBackground(QWidget *box, bool window)
 {
-    QPalette p = box->palette();
     const QPalette app = QApplication::palette();
-    const QColor colour = window ? app.color(QPalette::Base) : app.color(QPalette::Button);
-    p.setColor(QPalette::Active, QPalette::Base, colour);
-    p.setColor(QPalette::Inactive, QPalette::Base, colour);
-    p.setColor(QPalette::Disabled, QPalette::Base, colour);
+    setBackground(box, window ? app.color(QPalette::Base) : app.color(QPalette::Button));
+}
+
+void setBackground(QWidget *box, const QColor &colour)
+{
+    QPalette p = box->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        p.setColor(group, QPalette::Base, colour);
     box->setPalette(p);
+}
+
+QColor scrollBarColour()
+{
+    return QColor(200, 200, 200);
+}
+
+void centreOnScreen(QWidget *window)
+{
+    QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    // The frame is known once the window system has placed the window; the
+    // client area stands in for it before.
+    const QSize size = window->isVisible() ? window->frameGeometry().size() : window->size();
+    QRect placed = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area);
+    placed.moveLeft(std::max(placed.left(), area.left()));
+    placed.moveTop(std::max(placed.top(), area.top()));
+    window->move(placed.topLeft());
 }
 
 void setEditable(QWidget *box, bool editable)

@@ -2,6 +2,7 @@
 // Small helpers for building windows: every control gets its fixed name as
 // objectName, every box is the buddy of its label (a screen reader names it
 // by the caption), every button is named by its caption.
+#include <QColor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,5 +32,14 @@ void setEditable(QWidget *box, bool editable);
 void setBoxEnabled(QWidget *box, bool enabled);
 // Background of a box: the window colour or the button face.
 void setWindowBackground(QWidget *box, bool window);
+// Background of a box in any colour.
+void setBackground(QWidget *box, const QColor &colour);
+// The system's scroll-bar colour (a light grey), the background of a few
+// read-only boxes.
+QColor scrollBarColour();
+
+// Moves a window so that it stands in the middle of its screen's available
+// area (top left of that area when it is larger).
+void centreOnScreen(QWidget *window);
 
 } // namespace ui

@@ -56,9 +56,9 @@ bool NumericKeyFilter::eventFilter(QObject *watched, QEvent *event)
         return false;
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        // Shift+Insert and Shift+Delete are clipboard keys too.
-        if (key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut))
-            return true;
+        // Only typed characters are filtered: Shift+Insert, Shift+Delete and
+        // Ctrl+Insert type none, so they paste, cut and copy as in any box
+        // (a pasted text that is not a number is refused before it is stored).
         switch (key->key()) {
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
@@ -67,7 +67,8 @@ bool NumericKeyFilter::eventFilter(QObject *watched, QEvent *event)
         default:
             break;
         }
-        // Ctrl combinations (copy, cut, paste...) type control characters: dropped.
+        // Ctrl+letter combinations (Ctrl+C, Ctrl+X, Ctrl+V...) type control
+        // characters: dropped.
         if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
             return !key->text().isEmpty() || (key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z);
         const QString text = key->text();

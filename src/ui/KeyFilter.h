@@ -1,8 +1,9 @@
 #pragma once
 // The numeric key filter of the amount boxes: only digits, one "." and
-// backspace can be typed; every other character, the clipboard key
-// combinations among them, is dropped. Text that arrives any other way
-// (pasting from the context menu, list choices, the program) is not examined.
+// backspace can be typed; every other character is dropped, among them the
+// control characters of Ctrl+C, Ctrl+X and Ctrl+V. Text that arrives any
+// other way (Shift+Insert, the context menu, list choices, the program) is
+// not examined.
 // Each key release runs the box's recomputation.
 #include <QObject>
 #include <functional>

@@ -48,13 +48,16 @@ void ListChoice::watchPopup()
 bool ListChoice::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // The open list takes Enter as a shortcut override and chooses the
+        // item there, before the key press itself arrives.
     case QEvent::KeyPress: {
         const int key = static_cast<QKeyEvent *>(event)->key();
         const bool step = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp
             || key == Qt::Key_PageDown;
         const bool pick = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Select;
         const bool inPopup = popupView_ && watched == popupView_;
-        if ((step && watched == box_) || (pick && inPopup))
+        if ((step && watched == box_ && event->type() == QEvent::KeyPress) || (pick && inPopup))
             arm();
         // Alt+Down or F4 opens the list: its view is watched from then on.
         if (watched == box_ || watched == box_->lineEdit())

@@ -168,6 +168,7 @@ ListGrid::ListGrid(Query &query, QVector<GridColumn> columns, QWidget *parent)
             guarded([&] { model_->query().moveTo(index.row()); });
             syncing_ = false;
         }
+        clickedBelowRows_ = false;
         emit cellClicked();
     });
     stretchColumns();
@@ -202,8 +203,10 @@ void ListGrid::mouseReleaseEvent(QMouseEvent *event)
         && !indexAt(event->position().toPoint()).isValid() && viewport()->rect().contains(event->position().toPoint());
     pressedOnEmpty_ = false;
     QTableView::mouseReleaseEvent(event);
-    if (emptyClick)
+    if (emptyClick) {
+        clickedBelowRows_ = true;
         emit cellClicked();
+    }
 }
 
 // Qt reports double-clicks on rows only; the empty area counts too (on an

@@ -48,6 +48,9 @@ public:
     ListGrid(Query &query, QVector<GridColumn> columns, QWidget *parent = nullptr);
     QueryModel *queryModel() const { return model_; }
 
+    // Whether the last cellClicked came from the empty area below the rows.
+    bool clickedBelowRows() const { return clickedBelowRows_; }
+
 signals:
     // A cell was clicked (the query's cursor is already on its row), or the
     // empty area below the rows was.
@@ -68,6 +71,7 @@ private:
     QueryModel *model_;
     bool syncing_ = false;
     bool pressedOnEmpty_ = false;
+    bool clickedBelowRows_ = false;
 };
 
 } // namespace ui

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -33,13 +34,10 @@ bool runLogin(std::function<void(TLoginForm *)> steps)
     return TLoginForm::RunLogin();
 }
 
+// Chooses the user from the open list with the mouse.
 bool choose(TLoginForm *form, const QString &user)
 {
-    const int i = form->ComboBox1->findText(user, Qt::MatchExactly);
-    if (i < 0)
-        return false;
-    form->ComboBox1->setCurrentIndex(i);
-    return true;
+    return testing::pickFromList(form->ComboBox1, user);
 }
 
 void typePassword(TLoginForm *form, const QString &password)
@@ -53,7 +51,7 @@ bool loginAs(const QString &user, const QString &password)
     return runLogin([user, password](TLoginForm *form) {
         QVERIFY(choose(form, user));
         typePassword(form, password);
-        form->SpeedButton1->click();
+        testing::click(form->SpeedButton1);
     });
 }
 
@@ -104,6 +102,8 @@ class TestLogin : public QObject {
 
 private slots:
     void initTestCase();
+    void init();
+    void cleanup();
 
     void adminOnDeliveredDatabase();
     void wrongPassword_data();
@@ -115,9 +115,20 @@ private slots:
     void userRemovedAfterTheListWasFilled();
     void quoteInUserName();
     void enterAndEscapeDoNotCloseTheWindow();
+    void passwordShowsStars();
+    void centredOnTheScreen();
 
 private:
     QTemporaryDir home_; // the desktop launcher lands here, not in the real home
+    std::unique_ptr<testing::TempWorkDir> dir_;
+    std::unique_ptr<testing::Prompts> prompts_;
+    std::unique_ptr<testing::Program> program_;
+    // The program's windows over the test's data.mdb, the main window shown.
+    void start()
+    {
+        program_ = std::make_unique<testing::Program>();
+        MainForm->show();
+    }
 };
 
 void TestLogin::initTestCase()
@@ -127,12 +138,23 @@ void TestLogin::initTestCase()
     QStandardPaths::setTestModeEnabled(true);
 }
 
+void TestLogin::init()
+{
+    dir_ = std::make_unique<testing::TempWorkDir>();
+    prompts_ = std::make_unique<testing::Prompts>();
+}
+
+void TestLogin::cleanup()
+{
+    program_.reset();
+    prompts_.reset();
+    dir_.reset();
+}
+
 void TestLogin::adminOnDeliveredDatabase()
 {
-    testing::TempWorkDir dir;
-    testing::Program program;
-    MainForm->show();
-    testing::Prompts prompts;
+    start();
+    testing::Prompts &prompts = *prompts_;
 
     // Until someone logs in, nothing is restricted yet.
     QVERIFY(!MainForm->Edit5->isReadOnly());
@@ -156,7 +178,7 @@ void TestLogin::adminOnDeliveredDatabase()
         }
         for (QPushButton *b : form->findChildren<QPushButton *>())
             captions << b->accessibleName() + u'=' + b->text();
-        form->SpeedButton1->click();
+        testing::click(form->SpeedButton1);
     });
 
     QVERIFY(ok);
@@ -192,25 +214,23 @@ void TestLogin::wrongPassword()
 {
     QFETCH(QString, typed);
 
-    testing::TempWorkDir dir;
     testing::exec(u"update username set 密码 = 'Abc' where 用户名 = 'admin'"_s);
-    testing::Program program;
-    MainForm->show();
-    testing::Prompts prompts;
+    start();
+    testing::Prompts &prompts = *prompts_;
 
     int promptsAfterFirstTry = -1;
     bool stayedOpen = false;
     QString passwordAfterFirstTry = u"<not run>"_s;
     const bool ok = runLogin([&](TLoginForm *form) {
         typePassword(form, typed);
-        form->SpeedButton1->click();
+        testing::click(form->SpeedButton1);
         promptsAfterFirstTry = int(prompts.log().size());
         passwordAfterFirstTry = form->Edit1->text();
         QCoreApplication::processEvents();
         stayedOpen = form->isVisible() && LoginForm == form;
         // Another try with the right password gets in.
         typePassword(form, u"Abc"_s);
-        form->SpeedButton1->click();
+        testing::click(form->SpeedButton1);
     });
 
     QCOMPARE(promptsAfterFirstTry, 1);
@@ -241,11 +261,9 @@ void TestLogin::rightsOfTheUser()
     QFETCH(QString, rights);
     QFETCH(bool, admin);
 
-    testing::TempWorkDir dir;
     addUser(u"王五"_s, u"8"_s, rights);
-    testing::Program program;
-    MainForm->show();
-    testing::Prompts prompts;
+    start();
+    testing::Prompts &prompts = *prompts_;
 
     const bool ok = loginAs(u"王五"_s, u"8"_s);
     QVERIFY(ok);
@@ -281,7 +299,6 @@ void TestLogin::namesContainingOneAnother()
     QFETCH(QString, password);
     QFETCH(QString, rights);
 
-    testing::TempWorkDir dir;
     if (shortNameFirst) {
         addUser(u"张"_s, u"1"_s, u"管理员"_s);
         addUser(u"张三"_s, u"2"_s, u"普通用户"_s);
@@ -289,9 +306,8 @@ void TestLogin::namesContainingOneAnother()
         addUser(u"张三"_s, u"2"_s, u"普通用户"_s);
         addUser(u"张"_s, u"1"_s, u"管理员"_s);
     }
-    testing::Program program;
-    MainForm->show();
-    testing::Prompts prompts;
+    start();
+    testing::Prompts &prompts = *prompts_;
 
     const bool ok = loginAs(user, password);
 
@@ -312,22 +328,20 @@ void TestLogin::namesContainingOneAnother()
 
 void TestLogin::userRemovedAfterTheListWasFilled()
 {
-    testing::TempWorkDir dir;
     addUser(u"李四"_s, QString(), u"管理员"_s);
-    testing::Program program;
-    MainForm->show();
-    testing::Prompts prompts;
+    start();
+    testing::Prompts &prompts = *prompts_;
 
     int promptsAfterFirstTry = -1;
     bool stayedOpen = false;
     const bool ok = runLogin([&](TLoginForm *form) {
         QVERIFY(choose(form, u"李四"_s));
         testing::exec(u"delete from username where 用户名 = '李四'"_s);
-        form->SpeedButton1->click();
+        testing::click(form->SpeedButton1);
         promptsAfterFirstTry = int(prompts.log().size());
         stayedOpen = form->isVisible();
         QVERIFY(choose(form, u"admin"_s));
-        form->SpeedButton1->click();
+        testing::click(form->SpeedButton1);
     });
     QCOMPARE(promptsAfterFirstTry, 1);
     checkWrongPasswordPrompt(prompts.log().first());
@@ -338,12 +352,10 @@ void TestLogin::userRemovedAfterTheListWasFilled()
 
 void TestLogin::quoteInUserName()
 {
-    testing::TempWorkDir dir;
     addUser(u"王\"五"_s, u"5"_s, u"普通用户"_s);
     addUser(u"王'六"_s, u"6"_s, u"管理员"_s);
-    testing::Program program;
-    MainForm->show();
-    testing::Prompts prompts;
+    start();
+    testing::Prompts &prompts = *prompts_;
 
     const bool ok = loginAs(u"王\"五"_s, u"5"_s);
     QVERIFY(ok);
@@ -355,10 +367,8 @@ void TestLogin::quoteInUserName()
 
 void TestLogin::enterAndEscapeDoNotCloseTheWindow()
 {
-    testing::TempWorkDir dir;
-    testing::Program program;
-    MainForm->show();
-    testing::Prompts prompts;
+    start();
+    testing::Prompts &prompts = *prompts_;
 
     bool stayedOpen = false;
     const bool ok = runLogin([&](TLoginForm *form) {
@@ -380,6 +390,32 @@ void TestLogin::enterAndEscapeDoNotCloseTheWindow()
     QVERIFY(prompts.log().isEmpty());
     QCOMPARE(MainForm->ComboBox6->currentText(), QString());
     QCOMPARE(MainForm->statusPanel(0), QString());
+}
+
+void TestLogin::passwordShowsStars()
+{
+    start();
+    QString shown;
+    const bool ok = runLogin([&](TLoginForm *form) {
+        typePassword(form, u"abc"_s);
+        shown = form->Edit1->displayText();
+        testing::clearByKeys(form->Edit1);
+        testing::click(form->SpeedButton1);
+    });
+    QVERIFY(ok);
+    QCOMPARE(shown, u"***"_s);
+}
+
+// The login stands in the middle of the screen, wherever the main window is.
+void TestLogin::centredOnTheScreen()
+{
+    start();
+    MainForm->move(0, 0);
+    QPoint offset(1000, 1000);
+    runLogin([&](TLoginForm *form) {
+        offset = form->frameGeometry().center() - form->screen()->availableGeometry().center();
+    });
+    QVERIFY2(offset.manhattanLength() <= 2, qPrintable(u"%1,%2"_s.arg(offset.x()).arg(offset.y())));
 }
 
 QTEST_MAIN(TestLogin)

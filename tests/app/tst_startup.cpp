@@ -12,7 +12,6 @@
 #include "app/Application.h"
 #include "app/DesktopShortcut.h"
 #include "app/Forms.h"
-#include "app/Help.h"
 #include "app/HotKeys.h"
 #include "app/LoginUnit.h"
 #include "history/XscxUnit.h"
@@ -22,12 +21,14 @@
 #include "print/Dy76Unit.h"
 #include "store/AppError.h"
 #include "ticket/MainUnit.h"
+#include "ui/Help.h"
 #include "ui/ListGrid.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -138,6 +139,7 @@ class TestStartup : public QObject {
 
 private slots:
     void initTestCase();
+    void init();
     void cleanup();
 
     void twelveWindowsInOrder();
@@ -153,6 +155,9 @@ private slots:
     void runWithoutDatabase();
     void runEndsWhenLoginIsGivenUp();
     void runUntilMainWindowCloses();
+    void closingMainWindowEndsTheProgram();
+    void creationHandlerErrorLetsTheStartGoOn();
+    void mainWindowCentredOnTheScreen();
 
     void restoreOptions_data();
     void restoreOptions();
@@ -171,6 +176,9 @@ private slots:
 private:
     // The launcher goes to the desktop folder of this home, not the real one.
     QTemporaryDir home_;
+    // Each test's folder with its data.mdb, and its message boxes.
+    std::unique_ptr<testing::TempWorkDir> dir_;
+    std::unique_ptr<testing::Prompts> prompts_;
 };
 
 void TestStartup::initTestCase()
@@ -181,15 +189,22 @@ void TestStartup::initTestCase()
     QVERIFY(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).startsWith(home_.path()));
 }
 
+void TestStartup::init()
+{
+    dir_ = std::make_unique<testing::TempWorkDir>();
+    prompts_ = std::make_unique<testing::Prompts>();
+}
+
 void TestStartup::cleanup()
 {
+    prompts_.reset();
+    dir_.reset();
     testing::releaseClock();
-    app::setHelpOpener({});
+    ui::setHelpOpener({});
 }
 
 void TestStartup::twelveWindowsInOrder()
 {
-    testing::TempWorkDir dir;
     const QStringList names{u"MainForm"_s, u"XtForm"_s,   u"YhtjForm"_s, u"YhxgForm"_s,
                             u"SptjForm"_s, u"SpxgForm"_s, u"XstjForm"_s, u"XsmxForm"_s,
                             u"XscxForm"_s, u"QxsmForm"_s, u"Dy58Form"_s, u"Dy76Form"_s};
@@ -240,8 +255,8 @@ void TestStartup::missingDatabase_data()
 void TestStartup::missingDatabase()
 {
     QFETCH(QByteArray, fileContent);
-    testing::TempWorkDir dir(false);
-    const QString dbPath = dir.file(u"data.mdb"_s);
+    QVERIFY(QFile::remove(dir_->file(u"data.mdb"_s)));
+    const QString dbPath = dir_->file(u"data.mdb"_s);
     if (!fileContent.isNull()) {
         QFile f(dbPath);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -287,7 +302,6 @@ void TestStartup::loginWindowEmptiesWorkingTicket()
     QFETCH(int, lines);
     QFETCH(bool, runLogin);
 
-    testing::TempWorkDir dir;
     seedTicketLines(lines);
     testing::exec(u"insert into spxx (品名, 单价) values ('可乐', 3)"_s);
     testing::Program program;
@@ -323,7 +337,6 @@ void TestStartup::desktopLauncher()
 {
     QFETCH(bool, oldLauncher);
 
-    testing::TempWorkDir dir;
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     QVERIFY(QDir(desktop).removeRecursively());
     const QString launcher = QDir(desktop).filePath(u"Velmora销售小票打印软件(标准版).desktop"_s);
@@ -375,7 +388,6 @@ void TestStartup::launcherExecSurvivesOddPaths()
 
 void TestStartup::launcherThatCannotBeWrittenShowsNothing()
 {
-    testing::TempWorkDir dir;
     seedTicketLines(2);
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     QVERIFY(QDir(desktop).removeRecursively());
@@ -384,7 +396,8 @@ void TestStartup::launcherThatCannotBeWrittenShowsNothing()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     testing::Program program;
-    testing::Prompts prompts;
+    testing::Prompts &prompts = *prompts_;
+    prompts.clear();
 
     {
         TLoginForm form(MainForm);
@@ -397,8 +410,9 @@ void TestStartup::launcherThatCannotBeWrittenShowsNothing()
 
 void TestStartup::runWithoutDatabase()
 {
-    testing::TempWorkDir dir(false);
-    testing::Prompts prompts;
+    QVERIFY(QFile::remove(dir_->file(u"data.mdb"_s)));
+    testing::Prompts &prompts = *prompts_;
+    prompts.clear();
     QCOMPARE(app::run(), 1);
     QCOMPARE(prompts.log().size(), 1);
     const msg::Prompt &p = prompts.log().first();
@@ -413,9 +427,9 @@ void TestStartup::runWithoutDatabase()
 
 void TestStartup::runEndsWhenLoginIsGivenUp()
 {
-    testing::TempWorkDir dir;
     seedTicketLines(3);
-    testing::Prompts prompts;
+    testing::Prompts &prompts = *prompts_;
+    prompts.clear();
     bool mainShownBehindLogin = false;
     QTimer::singleShot(0, qApp, [&] {
         if (!LoginForm)
@@ -433,11 +447,11 @@ void TestStartup::runEndsWhenLoginIsGivenUp()
 
 void TestStartup::runUntilMainWindowCloses()
 {
-    testing::TempWorkDir dir;
     testing::fixClock(kShown);
-    testing::Prompts prompts;
+    testing::Prompts &prompts = *prompts_;
+    prompts.clear();
     QStringList help;
-    app::setHelpOpener([&help](const QString &path) { help << path; });
+    ui::setHelpOpener([&help](const QString &path) { help << path; });
     QString cashier;
     QString ticketNumber;
     int printPrompts = -1;
@@ -478,6 +492,80 @@ void TestStartup::runUntilMainWindowCloses()
     QCOMPARE(MainForm, nullptr);
 }
 
+// Closing the main window ends the program, also while a modeless window
+// of it (the add-product dialog) is open.
+void TestStartup::closingMainWindowEndsTheProgram()
+{
+    bool modelessShown = false;
+    bool closedByFallback = false;
+    testing::whileModal([&](QWidget *) {
+        if (!LoginForm)
+            return;
+        testing::click(LoginForm->SpeedButton1); // admin, empty password
+        QTimer::singleShot(0, qApp, [&] {
+            if (!MainForm || !SptjForm)
+                return;
+            SptjForm->show();
+            modelessShown = SptjForm->isVisible() && !SptjForm->isModal();
+            MainForm->close();
+        });
+    });
+    QTimer fallback;
+    fallback.setSingleShot(true);
+    connect(&fallback, &QTimer::timeout, qApp, [&closedByFallback] {
+        closedByFallback = true;
+        QCoreApplication::quit();
+    });
+    fallback.start(5000);
+
+    QCOMPARE(app::run(), 0);
+    QVERIFY(modelessShown);
+    QVERIFY(!closedByFallback);
+    QCOMPARE(MainForm, nullptr);
+    QCOMPARE(SptjForm, nullptr);
+    QVERIFY(prompts_->log().isEmpty());
+}
+
+// A step of the main window's creation handler that fails is shown by the
+// general error display; the steps after it do not run, the start goes on.
+void TestStartup::creationHandlerErrorLetsTheStartGoOn()
+{
+    testing::exec(u"update dynr set 店名 = '小王便利店'"_s);
+    testing::exec(u"insert into spxx (品名, 单价) values ('可乐', 3)"_s);
+    // The cashier list reads 用户名, which this file no longer has.
+    testing::exec(u"alter table username rename column 用户名 to 名字"_s);
+
+    testing::Program program;
+    QVERIFY(MainForm);
+    QVERIFY(Dy76Form); // every window made, the last one too
+    QCOMPARE(MainForm->Edit5->text(), u"小王便利店"_s);
+    QCOMPARE(MainForm->ComboBox1->count(), 1);
+    QCOMPARE(MainForm->ComboBox6->count(), 0);
+
+    QList<msg::Prompt> errors;
+    for (const msg::Prompt &p : prompts_->log()) {
+        if (p.owner.isEmpty() || p.owner == u"MainForm"_s)
+            errors << p;
+    }
+    QVERIFY2(!errors.isEmpty(), "no error shown");
+    const msg::Prompt &shown = errors.first();
+    QCOMPARE(shown.icon, msg::Icon::Error);
+    QCOMPARE(shown.title, u"tst_startup"_s);
+    QVERIFY2(shown.text.contains(u"用户名"_s), qPrintable(shown.text));
+}
+
+void TestStartup::mainWindowCentredOnTheScreen()
+{
+    testing::Program program;
+    MainForm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(MainForm));
+    const QRect area = MainForm->screen()->availableGeometry();
+    QVERIFY2(area.width() >= MainForm->frameGeometry().width() && area.height() >= MainForm->frameGeometry().height(),
+             "the test screen is smaller than the window");
+    const QPoint offset = MainForm->frameGeometry().center() - area.center();
+    QVERIFY2(offset.manhattanLength() <= 2, qPrintable(u"%1,%2"_s.arg(offset.x()).arg(offset.y())));
+}
+
 void TestStartup::restoreOptions_data()
 {
     QTest::addColumn<QVariant>("customer");
@@ -508,7 +596,6 @@ void TestStartup::restoreOptions()
     QFETCH(QString, storedCustomer);
     QFETCH(QString, storedPhone);
 
-    testing::TempWorkDir dir;
     testing::exec(u"update id set 客户 = ?, 电话 = ?"_s, {customer, phone});
     watchSettingsWrites();
     testing::Program program;
@@ -532,7 +619,6 @@ void TestStartup::restoreOptions()
 
 void TestStartup::emptySettingsTable()
 {
-    testing::TempWorkDir dir;
     testing::exec(u"delete from id"_s);
     testing::Program program;
 
@@ -550,7 +636,6 @@ void TestStartup::emptySettingsTable()
 
 void TestStartup::showRestoresSettingsAndLists()
 {
-    testing::TempWorkDir dir;
     testing::exec(u"update id set pos = '76', print = '2'"_s);
     testing::exec(u"update dynr set 店名 = ?, 备注 = ?"_s, {u"小王便利店"_s, u"谢谢惠顾\n欢迎再次光临"_s});
     for (const auto &[name, price] : {std::pair{u"可乐"_s, 3.0}, {u"雪碧"_s, 2.5}, {u"可乐"_s, 3.5},
@@ -608,7 +693,6 @@ void TestStartup::showRestoresSettingsAndLists()
 
 void TestStartup::initialControlsAsCashierSeesThem()
 {
-    testing::TempWorkDir dir;
     testing::Program program;
     MainForm->show();
     TMainForm *m = MainForm;
@@ -661,7 +745,6 @@ void TestStartup::initialControlsAsCashierSeesThem()
 
 void TestStartup::tabOrder()
 {
-    testing::TempWorkDir dir;
     testing::Program program;
     MainForm->show();
     QVERIFY(activate(MainForm));
@@ -715,7 +798,6 @@ void TestStartup::customerAndPhoneOptions()
     QFETCH(QString, storedCustomer);
     QFETCH(QString, storedPhone);
 
-    testing::TempWorkDir dir;
     std::optional<testing::Program> program(std::in_place);
     MainForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(MainForm));
@@ -750,7 +832,6 @@ void TestStartup::customerAndPhoneOptions()
 
 void TestStartup::timeOptionStopsTheClock()
 {
-    testing::TempWorkDir dir;
     testing::Program program;
     MainForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(MainForm));
@@ -776,12 +857,12 @@ void TestStartup::timeOptionStopsTheClock()
 
 void TestStartup::f5WhileLoginShown()
 {
-    testing::TempWorkDir dir;
     seedTicketLines(2);
     testing::Program program;
     app::HotKeys hotKeys;
     MainForm->show();
-    testing::Prompts prompts;
+    testing::Prompts &prompts = *prompts_;
+    prompts.clear();
 
     int shownDuringLogin = -1;
     QTimer::singleShot(0, MainForm, [&] {
@@ -806,11 +887,11 @@ void TestStartup::f5WhileLoginShown()
 
 void TestStartup::f5InMainWindowOnEmptyTicket()
 {
-    testing::TempWorkDir dir;
     testing::Program program;
     app::HotKeys hotKeys;
     MainForm->show();
-    testing::Prompts prompts;
+    testing::Prompts &prompts = *prompts_;
+    prompts.clear();
     // Even with a customer and cash typed, an empty ticket prints nothing.
     MainForm->Edit9->insert(u"王先生"_s);
     QTest::keyClicks(MainForm->ComboBox4, u"100"_s);
@@ -827,11 +908,10 @@ void TestStartup::f5InMainWindowOnEmptyTicket()
 
 void TestStartup::f1OpensHelpEverywhere()
 {
-    testing::TempWorkDir dir;
     testing::Program program;
     app::HotKeys hotKeys;
     QStringList opened;
-    app::setHelpOpener([&opened](const QString &path) { opened << path; });
+    ui::setHelpOpener([&opened](const QString &path) { opened << path; });
     MainForm->show();
     const QString help = QDir(QDir::currentPath()).absoluteFilePath(u"使用帮助.chm"_s);
 
@@ -839,7 +919,8 @@ void TestStartup::f1OpensHelpEverywhere()
     QTest::keyClick(MainForm->ComboBox1, Qt::Key_F1);
     QCOMPARE(opened, (QStringList{help, help}));
 
-    testing::Prompts prompts;
+    testing::Prompts &prompts = *prompts_;
+    prompts.clear();
     QTimer::singleShot(0, MainForm, [] {
         if (!LoginForm)
             return;

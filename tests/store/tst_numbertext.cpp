@@ -67,6 +67,13 @@ private slots:
 
     void displayRound_data();
     void displayRound();
+
+    void decimalTextRoundsAsWritten_data();
+    void decimalTextRoundsAsWritten();
+    void sumsLimit_data();
+    void sumsLimit();
+    void checkedAddition_data();
+    void checkedAddition();
 };
 
 void TestNumberText::parseValid_data()
@@ -419,6 +426,14 @@ void TestNumberText::fixed4Text_data()
                                        << QStringLiteral("123456789012.346");
     QTest::newRow("16 digits rounded down") << qint64(1234567890123451)
                                             << QStringLiteral("123456789012.345");
+    // The exact digits decide a tie at the sixteenth digit: a binary
+    // approximation of 123456789012.3455 lies below the half.
+    QTest::newRow("16 digits, a tie") << qint64(1234567890123455) << QStringLiteral("123456789012.346");
+    QTest::newRow("16 digits, a negative tie") << qint64(-1234567890123455)
+                                              << QStringLiteral("-123456789012.346");
+    QTest::newRow("17 digits, a tie below the last") << qint64(12345678901234549)
+                                                    << QStringLiteral("1234567890123.45");
+    QTest::newRow("tie carries into a new digit") << qint64(9999999999999995) << QStringLiteral("1000000000000");
     QTest::newRow("largest") << std::numeric_limits<qint64>::max()
                              << QStringLiteral("922337203685478");
     QTest::newRow("most negative") << std::numeric_limits<qint64>::min()
@@ -463,6 +478,9 @@ void TestNumberText::displayRound_data()
     QTest::newRow("tie 54.655") << qint64(546550) << QStringLiteral("54.66");
     QTest::newRow("tie -27.265") << qint64(-272650) << QStringLiteral("-27.26");
     QTest::newRow("no minus zero") << qint64(-1) << QStringLiteral("0");
+    // Through the exact fifteen digits "123456789012.346", then to cents.
+    QTest::newRow("16 digits, a tie") << qint64(1234567890123455) << QStringLiteral("123456789012.35");
+    QTest::newRow("16 digits, a negative tie") << qint64(-1234567890123455) << QStringLiteral("-123456789012.35");
 }
 
 void TestNumberText::displayRound()
@@ -471,6 +489,115 @@ void TestNumberText::displayRound()
     QFETCH(QString, expected);
 
     QCOMPARE(numtext::displayRound(fixed), expected);
+}
+
+// A decimal text read into an extended value and written again rounds as
+// the text reads, whichever side of it the binary value lies: the general
+// format at its fifteenth digit and "0.00" at its second decimal start from
+// the same decimal digits.
+void TestNumberText::decimalTextRoundsAsWritten_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("general");
+    QTest::addColumn<QString>("fixed2");
+
+    // The extended values of these lie below the text.
+    QTest::newRow("2.675") << QStringLiteral("2.675") << QStringLiteral("2.675") << QStringLiteral("2.68");
+    QTest::newRow("1.005") << QStringLiteral("1.005") << QStringLiteral("1.005") << QStringLiteral("1.01");
+    QTest::newRow("tie at the sixteenth digit")
+        << QStringLiteral("1234567.890123455") << QStringLiteral("1234567.89012346") << QStringLiteral("1234567.89");
+    QTest::newRow("tie carrying to a whole")
+        << QStringLiteral("9.999999999999995") << QStringLiteral("10") << QStringLiteral("10.00");
+    QTest::newRow("tie after zeros") << QStringLiteral("4.000000000000005") << QStringLiteral("4.00000000000001")
+                                     << QStringLiteral("4.00");
+    // And these above it.
+    QTest::newRow("8.345") << QStringLiteral("8.345") << QStringLiteral("8.345") << QStringLiteral("8.35");
+    QTest::newRow("tie, value above") << QStringLiteral("1.000000000000005") << QStringLiteral("1.00000000000001")
+                                      << QStringLiteral("1.00");
+    QTest::newRow("negative tie") << QStringLiteral("-1234567.890123455") << QStringLiteral("-1234567.89012346")
+                                  << QStringLiteral("-1234567.89");
+    // Eighteen digits are kept as written; a nineteenth would be rounded first.
+    QTest::newRow("below the tie") << QStringLiteral("1234567.89012345499") << QStringLiteral("1234567.89012345")
+                                   << QStringLiteral("1234567.89");
+}
+
+void TestNumberText::decimalTextRoundsAsWritten()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, general);
+    QFETCH(QString, fixed2);
+
+    const Extended value = numtext::parse(text);
+    QCOMPARE(numtext::general(value), general);
+    QCOMPARE(numtext::fixed2(value), fixed2);
+    QString grid = fixed2;
+    while (grid.endsWith(u'0'))
+        grid.chop(1);
+    if (grid.endsWith(u'.'))
+        grid.chop(1);
+    QCOMPARE(numtext::grid2(value), grid);
+}
+
+void TestNumberText::sumsLimit_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("fits");
+    QTest::addColumn<qint64>("fixed"); // when it fits
+
+    QTest::newRow("zero") << 0.0 << true << qint64(0);
+    QTest::newRow("just below") << 899999999999999.875 << true << qint64(8999999999999998750);
+    QTest::newRow("at the limit") << 9e14 << false << qint64(0);
+    QTest::newRow("negative, just below") << -899999999999999.875 << true << qint64(-8999999999999998750);
+    QTest::newRow("negative at the limit") << -9e14 << false << qint64(0);
+    QTest::newRow("barcode times 200") << 1380246913578000.0 << false << qint64(0);
+    QTest::newRow("inf") << std::numeric_limits<double>::infinity() << false << qint64(0);
+    QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << false << qint64(0);
+    QTest::newRow("a tie goes to even") << 0.03125 << true << qint64(312);
+}
+
+void TestNumberText::sumsLimit()
+{
+    QFETCH(double, value);
+    QFETCH(bool, fits);
+    QFETCH(qint64, fixed);
+
+    QCOMPARE(numtext::fitsSums(value), fits);
+    const std::optional<qint64> f = numtext::tryFixed4(value);
+    QCOMPARE(f.has_value(), fits);
+    if (fits)
+        QCOMPARE(*f, fixed);
+}
+
+void TestNumberText::checkedAddition_data()
+{
+    QTest::addColumn<qint64>("a");
+    QTest::addColumn<qint64>("b");
+    QTest::addColumn<bool>("fits");
+    QTest::addColumn<qint64>("sum");
+
+    const qint64 limit = numtext::kFixed4Limit;
+    QTest::newRow("small") << qint64(155000) << qint64(-5000) << true << qint64(150000);
+    QTest::newRow("just below the limit") << limit - 2 << qint64(1) << true << limit - 1;
+    QTest::newRow("reaching the limit") << limit - 1 << qint64(1) << false << qint64(0);
+    QTest::newRow("negative limit") << -limit + 1 << qint64(-1) << false << qint64(0);
+    // Two amounts of 9×10^14 - 1: in 64 bits their sum would wrap around to a
+    // negative total.
+    QTest::newRow("two at the limit") << limit - 10000 << limit - 10000 << false << qint64(0);
+    QTest::newRow("past 64 bits") << std::numeric_limits<qint64>::max() << qint64(1) << false << qint64(0);
+    QTest::newRow("opposite signs cancel") << limit - 1 << -(limit - 1) << true << qint64(0);
+}
+
+void TestNumberText::checkedAddition()
+{
+    QFETCH(qint64, a);
+    QFETCH(qint64, b);
+    QFETCH(bool, fits);
+    QFETCH(qint64, sum);
+
+    const std::optional<qint64> total = numtext::addFixed4(a, b);
+    QCOMPARE(total.has_value(), fits);
+    if (fits)
+        QCOMPARE(*total, sum);
 }
 
 QTEST_APPLESS_MAIN(TestNumberText)

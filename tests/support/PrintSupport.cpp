@@ -1,5 +1,7 @@
 #include "support/PrintSupport.h"
 
+#include "support/Cashier.h"
+
 #include "store/AppError.h"
 #include "support/TestSupport.h"
 #include "ticket/MainUnit.h"
@@ -143,30 +145,9 @@ void RecordingPrinter::print(report::Layout &layout, const report::Data &data, c
     pages << page;
 }
 
-void retype(QWidget *box, const QString &text)
-{
-    auto *combo = qobject_cast<QComboBox *>(box);
-    QLineEdit *edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(box);
-    click(edit);
-    QTest::keyClick(edit, Qt::Key_End);
-    for (qsizetype n = edit->text().size(); n > 0; --n)
-        QTest::keyClick(edit, Qt::Key_Backspace);
-    // Characters without a key of their own arrive as key events carrying the text.
-    for (QChar c : text) {
-        if (c.unicode() > 0 && c.unicode() < 128)
-            QTest::keyClick(edit, c.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
 void addTicketLine(const QString &name, const QString &price, const QString &quantity, const QString &discount)
 {
-    retype(MainForm->ComboBox1, name);
-    retype(MainForm->Edit3, price);
-    retype(MainForm->Edit4, quantity);
-    retype(MainForm->ComboBox2, discount);
-    click(MainForm->SpeedButton2);
+    cashier::addLine(name, price, quantity, discount);
 }
 
 RecordingPrinter &recordPrints()

@@ -66,10 +66,6 @@ public:
     std::optional<QString> failNext;
 };
 
-// The sale that leads to a receipt, typed as a cashier types it.
-// Clicks into a box (or an editable list), empties it with End and
-// Backspace, and types the text key by key.
-void retype(QWidget *box, const QString &text);
 // Types a line into the main window's line boxes and clicks 添加.
 void addTicketLine(const QString &name, const QString &price, const QString &quantity,
                    const QString &discount = QStringLiteral("10"));

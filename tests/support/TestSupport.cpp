@@ -4,6 +4,7 @@
 #include "app/LoginUnit.h"
 #include "store/Clock.h"
 #include "support/PrintSupport.h"
+#include "ticket/MainUnit.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -187,10 +188,61 @@ void typeInto(QWidget *box, const QString &text)
 
 void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers)
 {
-    QWidget *target = QApplication::focusWidget() && widget->isAncestorOf(QApplication::focusWidget())
-        ? QApplication::focusWidget()
-        : widget;
-    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+    QWidget *focus = QApplication::focusWidget();
+    QWidget *target = focus && (focus == widget || widget->isAncestorOf(focus)) ? focus : widget;
+    QTest::keyPress(target, static_cast<Qt::Key>(key), modifiers);
+    // A key that moved the focus (Tab) is released where the focus is now.
+    QWidget *now = QApplication::focusWidget();
+    QTest::keyRelease(now ? now : target, static_cast<Qt::Key>(key), modifiers);
+}
+
+QLineEdit *editOf(QWidget *box)
+{
+    if (auto *combo = qobject_cast<QComboBox *>(box))
+        return combo->lineEdit();
+    return qobject_cast<QLineEdit *>(box);
+}
+
+void typeKeys(QWidget *box, const QString &text)
+{
+    QLineEdit *edit = editOf(box);
+    QWidget *target = edit ? static_cast<QWidget *>(edit) : box;
+    for (QChar c : text) {
+        if (c.unicode() > 0 && c.unicode() < 128)
+            QTest::keyClick(target, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+void clearByKeys(QWidget *box)
+{
+    QLineEdit *edit = editOf(box);
+    if (!edit)
+        return;
+    QTest::keyClick(edit, Qt::Key_End);
+    for (qsizetype n = edit->text().size(); n > 0; --n)
+        QTest::keyClick(edit, Qt::Key_Backspace);
+}
+
+void retype(QWidget *box, const QString &text)
+{
+    clearByKeys(box);
+    typeKeys(box, text);
+}
+
+bool clickRow(QAbstractItemView *view, int row, int column)
+{
+    QApplication::processEvents();
+    const QModelIndex index = view->model()->index(row, column);
+    if (!index.isValid())
+        return false;
+    view->scrollTo(index);
+    const QRect cell = view->visualRect(index);
+    if (!cell.isValid())
+        return false;
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    return true;
 }
 
 bool pickFromList(QComboBox *box, const QString &itemText)
@@ -272,6 +324,29 @@ Program::~Program()
 {
     app::destroyForms();
     print::setPrinter({});
+}
+
+Session::Session() : program_(std::make_unique<Program>())
+{
+    if (!showMain())
+        qWarning("Session: the main window was not shown");
+}
+
+Session::~Session() = default;
+
+void Session::restart()
+{
+    program_.reset();
+    program_ = std::make_unique<Program>();
+    if (!showMain())
+        qWarning("Session: the main window was not shown");
+}
+
+bool Session::showMain()
+{
+    MainForm->show();
+    QApplication::setActiveWindow(MainForm);
+    return QTest::qWaitForWindowExposed(MainForm);
 }
 
 } // namespace testing

@@ -10,10 +10,13 @@
 #include <QVariant>
 #include <deque>
 #include <functional>
+#include <memory>
 
 #include "ui/MessageBox.h"
 
+class QAbstractItemView;
 class QComboBox;
+class QLineEdit;
 class QWidget;
 
 namespace testing {
@@ -71,7 +74,22 @@ void releaseClock();
 void click(QWidget *widget);              // a left click in its middle
 void clickAt(QWidget *widget, QPoint at); // a left click at a point of it
 void typeInto(QWidget *box, const QString &text); // focus by a click, then the keys
+// A key pressed in the widget (or the focused box inside it) and released
+// where the focus is after the press, as a keyboard does it: the release of
+// a Tab reaches the box the Tab moved to.
 void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// The line edit that a box's keys reach (an editable combo box's own).
+QLineEdit *editOf(QWidget *box);
+// Keys as the keyboard sends them, to the box's line edit, without moving
+// the focus first; characters without a key of their own (Chinese names)
+// arrive as key events carrying the text.
+void typeKeys(QWidget *box, const QString &text);
+// Empties a box with End and Backspace, the way a cashier clears it.
+void clearByKeys(QWidget *box);
+// clearByKeys, then typeKeys.
+void retype(QWidget *box, const QString &text);
+// A click on a row of a list or grid (in the given column), scrolled into view.
+bool clickRow(QAbstractItemView *view, int row, int column = 1);
 // Opens the list of a drop-down box and clicks the item with that text;
 // false when there is no such item.
 bool pickFromList(QComboBox *box, const QString &itemText);
@@ -98,6 +116,28 @@ class Program {
 public:
     Program();
     ~Program();
+};
+
+// One test's world, made in init() and dropped in cleanup(): a fresh folder
+// with its data.mdb, scripted message boxes, the program's windows and the
+// main window shown.
+class Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+    TempWorkDir &dir() { return dir_; }
+    Prompts &prompts() { return prompts_; }
+    // The program started again on the same data.mdb (after a test wrote
+    // rows of its own there, as another program would).
+    void restart();
+
+private:
+    bool showMain();
+    TempWorkDir dir_;
+    Prompts prompts_;
+    std::unique_ptr<Program> program_;
 };
 
 } // namespace testing

@@ -18,16 +18,6 @@ QString notANumber(const QString &text)
     return u'\'' + text + QStringLiteral("' is not a valid floating point value");
 }
 
-// A column total as the 合计 row shows it: each line's text stored as the
-// REAL column holds it, summed in fixed point, then display-rounded.
-QString shownTotal(const QStringList &storedTexts)
-{
-    qint64 sum = 0;
-    for (const QString &t : storedTexts)
-        sum += numtext::toFixed4(static_cast<double>(numtext::parse(t)));
-    return numtext::displayRound(sum);
-}
-
 using Reading = std::function<QString()>;
 
 } // namespace
@@ -48,10 +38,8 @@ private slots:
     void cutFraction();
     void normalisedPrice_data();
     void normalisedPrice();
-    void totals_data();
-    void totals();
-    void refreshFigures_data();
-    void refreshFigures();
+    void summable_data();
+    void summable();
 };
 
 void TestAmounts::lineAmounts_data()
@@ -214,70 +202,36 @@ void TestAmounts::normalisedPrice()
     QCOMPARE(amounts::normalisedPrice(price), shown);
 }
 
-void TestAmounts::totals_data()
+void TestAmounts::summable_data()
 {
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message"); // empty: accepted
 
-    QTest::newRow("12.3456") << QStringList{u"12.3456"_s} << u"12.35"_s;
-    QTest::newRow("7.5") << QStringList{u"7.5"_s} << u"7.5"_s;
-    QTest::newRow("no lines") << QStringList{} << u"0"_s;
-    QTest::newRow("0.125 is a true tie") << QStringList{u"0.125"_s} << u"0.12"_s;
-    QTest::newRow("12.345") << QStringList{u"12.345"_s} << u"12.35"_s;
-    QTest::newRow("2.675") << QStringList{u"2.675"_s} << u"2.67"_s;
-    QTest::newRow("19.995") << QStringList{u"19.995"_s} << u"20"_s;
-    QTest::newRow("10 and 5.5") << QStringList{u"10"_s, u"5.5"_s} << u"15.5"_s;
-    QTest::newRow("three halves") << QStringList{u"0.5"_s, u"0.5"_s, u"0.5"_s} << u"1.5"_s;
-    QTest::newRow("two sixteenths make a tie") << QStringList{u"0.0625"_s, u"0.0625"_s} << u"0.12"_s;
-    // Summed in fixed point: 0.1 + 0.2 is 0.3 exactly, and so are longer runs.
-    QTest::newRow("tenths") << QStringList{u"0.1"_s, u"0.2"_s} << u"0.3"_s;
-    QTest::newRow("discounted lines") << QStringList{u"9.405"_s, u"50.745"_s} << u"60.15"_s;
-    // Each line keeps four decimals before it is added.
-    QTest::newRow("thirds") << QStringList{u"0.33333"_s, u"0.33333"_s, u"0.33333"_s} << u"1"_s;
-    // 59.745 and 50.745 are a hair below the half as doubles: they go down.
-    QTest::newRow("half below as a double") << QStringList{u"9"_s, u"50.745"_s} << u"59.74"_s;
+    const QString refused = u"“金额”超出范围：数值的绝对值须小于900000000000000（900万亿）"_s;
+    QTest::newRow("empty stores nothing") << QString() << QString();
+    QTest::newRow("an amount") << u"59.7"_s << QString();
+    QTest::newRow("largest below the limit") << u"899999999999999.8"_s << QString();
+    // Judged as the column will hold it: this one becomes 9E14 as a double.
+    QTest::newRow("rounds to the limit as a double") << u"899999999999999.99"_s << refused;
+    QTest::newRow("at the limit") << u"900000000000000"_s << refused;
+    QTest::newRow("negative at the limit") << u"-9E14"_s << refused;
+    QTest::newRow("barcode times 200") << u"1.380246913578E15"_s << refused;
+    QTest::newRow("beyond what a double holds") << u"1E400"_s << refused;
+    QTest::newRow("not a number") << u"abc"_s << notANumber(u"abc"_s);
 }
 
-void TestAmounts::totals()
+void TestAmounts::summable()
 {
-    QFETCH(QStringList, lines);
-    QFETCH(QString, shown);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
 
-    QCOMPARE(shownTotal(lines), shown);
-}
-
-void TestAmounts::refreshFigures_data()
-{
-    QTest::addColumn<QStringList>("amounts");
-    QTest::addColumn<QStringList>("afterDiscounts");
-    QTest::addColumn<QString>("amountTotal");
-    QTest::addColumn<QString>("afterDiscountTotal");
-    QTest::addColumn<QString>("change");
-
-    QTest::newRow("no discount") << QStringList{u"59.7"_s} << QStringList{u"59.7"_s} << u"59.7"_s
-                                 << u"59.7"_s << u"0"_s;
-    QTest::newRow("10 and 5.5 at 9 and 5.5") << QStringList{u"10"_s, u"5.5"_s} << QStringList{u"9"_s, u"5.5"_s}
-                                             << u"15.5"_s << u"14.5"_s << u"1"_s;
-    // The change is against the rounded total the label shows, not 8.955.
-    QTest::newRow("19.9 x 3 at 8.5") << QStringList{u"59.7"_s} << QStringList{u"50.745"_s} << u"59.7"_s
-                                     << u"50.74"_s << u"8.96"_s;
-    QTest::newRow("empty ticket") << QStringList{} << QStringList{} << u"0"_s << u"0"_s << u"0"_s;
-}
-
-void TestAmounts::refreshFigures()
-{
-    QFETCH(QStringList, amounts);
-    QFETCH(QStringList, afterDiscounts);
-    QFETCH(QString, amountTotal);
-    QFETCH(QString, afterDiscountTotal);
-    QFETCH(QString, change);
-
-    const QString label14 = shownTotal(amounts);
-    const QString label15 = shownTotal(afterDiscounts);
-    QCOMPARE(label14, amountTotal);
-    QCOMPARE(label15, afterDiscountTotal);
-    // 实收 is preset to the amount total; 找零 follows from it.
-    QCOMPARE(amounts::change(label14, label15), change);
+    QString thrown;
+    try {
+        amounts::requireSummable(u"金额"_s, text);
+    } catch (const AppError &e) {
+        thrown = e.message();
+    }
+    QCOMPARE(thrown, message);
 }
 
 QTEST_APPLESS_MAIN(TestAmounts)

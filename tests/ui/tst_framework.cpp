@@ -10,7 +10,9 @@
 #include "ui/KeyFilter.h"
 #include "ui/MessageBox.h"
 #include "ui/PickList.h"
+#include "ui/FormKit.h"
 #include "ui/ListChoice.h"
+#include "ui/OneLine.h"
 #include "ui/ListGrid.h"
 
 #include <QApplication>
@@ -20,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -108,6 +111,13 @@ private slots:
     void gridReportsClicksOnItsEmptyArea();
     void listChoiceOnlyFromTheList_data();
     void listChoiceOnlyFromTheList();
+
+    void pickListFilledInOneStep();
+    void oneLine_data();
+    void oneLine();
+    void oneLineBoxTakesPastedText();
+    void centreOnScreen_data();
+    void centreOnScreen();
 };
 
 void TestFramework::initTestCase()
@@ -291,13 +301,22 @@ void TestFramework::numericKeys_data()
         keys.addKeyClick(Qt::Key_V, Qt::ControlModifier);
         row("ctrl+v pastes nothing") << t << u"1"_s << false << u"9"_s << keys << u"1"_s;
 
+        // Only typed characters are filtered: Shift+Insert types none, so it
+        // pastes whatever the clipboard holds (a pasted non-number is refused
+        // when the line is stored).
         keys.clear();
         keys.addKeyClick(Qt::Key_Insert, Qt::ShiftModifier);
-        row("shift+insert pastes nothing") << t << u"1"_s << false << u"abc"_s << keys << u"1"_s;
+        row("shift+insert pastes") << t << u"1"_s << false << u"2.5"_s << keys << u"12.5"_s;
+
+        keys.clear();
+        keys.addKeyClick(Qt::Key_Insert, Qt::ShiftModifier);
+        row("shift+insert pastes a non-number too") << t << u"1"_s << false << u"abc"_s << keys << u"1abc"_s;
 
         keys.clear();
         keys.addKeyClick(Qt::Key_Delete, Qt::ShiftModifier);
-        row("shift+delete cuts nothing") << t << u"12"_s << true << QString() << keys << u"12"_s;
+        keys.addKeyClick(Qt::Key_4);
+        keys.addKeyClick(Qt::Key_Insert, Qt::ShiftModifier);
+        row("shift+delete cuts") << t << u"12"_s << true << QString() << keys << u"412"_s;
 
         keys.clear();
         keys.addKeyClick(Qt::Key_X, Qt::ControlModifier);
@@ -530,6 +549,8 @@ void TestFramework::listChoiceOnlyFromTheList_data()
     QTest::newRow("set 10, Down") << u"set 10, down"_s << 1 << u"9.9"_s;
     QTest::newRow("set 9.9, Up") << u"set 9.9, up"_s << 1 << u"10"_s;
     QTest::newRow("picked with the mouse") << u"pick 9.8"_s << 1 << u"9.8"_s;
+    // F4 opens the list, Down moves in it, Enter chooses.
+    QTest::newRow("picked with the keyboard") << u"open, down, enter"_s << 1 << u"苹果"_s;
 }
 
 void TestFramework::listChoiceOnlyFromTheList()
@@ -547,6 +568,13 @@ void TestFramework::listChoiceOnlyFromTheList()
     } else if (action == u"set"_s) {
         ui::setListText(w.box, value);
         w.box->setFocus();
+    } else if (action == u"open"_s) {
+        w.box->setFocus();
+        QTest::keyClick(w.box, Qt::Key_F4);
+        QVERIFY(QTest::qWaitForWindowExposed(w.box->view()->window()));
+        QTest::keyClick(w.box->view(), Qt::Key_Down);
+        QTest::keyClick(w.box->view(), Qt::Key_Return);
+        QTRY_VERIFY(!w.box->view()->isVisible());
     } else {
         QVERIFY(testing::pickFromList(w.box, value));
     }
@@ -565,5 +593,105 @@ void TestFramework::listChoiceOnlyFromTheList()
     QTest::qWait(20);
     QCOMPARE(w.chosen, chosen);
 }
+// A long catalogue reaches the list as one reset of its model, not one
+// insertion (and one accessibility event) per name.
+void TestFramework::pickListFilledInOneStep()
+{
+    testing::TempWorkDir dir;
+    testing::exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                  "INSERT INTO spxx (品名, 单价) SELECT '商品' || i, 1 FROM n"_s);
+    Connection connection;
+    Query query(connection, u"select * from spxx"_s);
+    QComboBox box;
+    box.setEditable(true);
+    ui::fillPickList(&box, query, u"Select Distinct 品名 From spxx"_s);
+    QCOMPARE(box.count(), 3000);
+
+    testing::exec(u"insert into spxx (品名, 单价) values ('牛奶', 4)"_s);
+    int inserted = 0, resets = 0;
+    connect(box.model(), &QAbstractItemModel::rowsInserted, this, [&] { ++inserted; });
+    connect(box.model(), &QAbstractItemModel::modelReset, this, [&] { ++resets; });
+    ui::fillPickList(&box, query, u"Select Distinct 品名 From spxx"_s);
+    QCOMPARE(box.count(), 3001);
+    QCOMPARE(box.itemText(0), u"商品1"_s);
+    QCOMPARE(box.itemText(3000), u"牛奶"_s);
+    QCOMPARE(inserted, 0);
+    QCOMPARE(resets, 2); // emptied, then filled
+    QCOMPARE(box.currentIndex(), -1);
+    QCOMPARE(box.currentText(), QString());
+}
+
+void TestFramework::oneLine_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("kept");
+
+    QTest::newRow("plain") << u"苹果"_s << u"苹果"_s;
+    QTest::newRow("a spreadsheet cell") << u"苹果\r\n"_s << u"苹果"_s;
+    QTest::newRow("breaks around") << u"\n\t苹果\n\n"_s << u"苹果"_s;
+    QTest::newRow("two cells") << u"苹果\t3.5"_s << u"苹果 3.5"_s;
+    QTest::newRow("two lines") << u"红\r\n\r\n苹果"_s << u"红 苹果"_s;
+    QTest::newRow("blanks kept") << u"  梨 "_s << u"  梨 "_s;
+    QTest::newRow("only breaks") << u"\r\n\t"_s << QString();
+    QTest::newRow("other separators") << u"a\u2028b\u2029c\vd\fe"_s << u"a b c d e"_s;
+}
+
+void TestFramework::oneLine()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, kept);
+    QCOMPARE(ui::oneLine(text), kept);
+}
+
+void TestFramework::oneLineBoxTakesPastedText()
+{
+    BoxWindow w(Target::Combo);
+    ui::keepOneLine(w.combo);
+    QVERIFY(w.showAndFocus());
+    QTest::keyClicks(w.keyTarget(), u"ab"_s);
+    QTest::keyClick(w.keyTarget(), Qt::Key_Left);
+    QGuiApplication::clipboard()->setText(u"\t1\n2\r\n"_s);
+    QTest::keyClick(w.keyTarget(), Qt::Key_V, Qt::ControlModifier);
+    // Inside the text each run of breaks stands as one space.
+    QCOMPARE(w.line()->text(), u"a 1 2 b"_s);
+    // The cursor stays after what was pasted.
+    QCOMPARE(w.line()->cursorPosition(), 6);
+    QTest::keyClicks(w.keyTarget(), u"x"_s);
+    QCOMPARE(w.line()->text(), u"a 1 2 xb"_s);
+    // At the end, a cell's closing line break is dropped.
+    QTest::keyClick(w.keyTarget(), Qt::Key_End);
+    QGuiApplication::clipboard()->setText(u"\t苹果\r\n"_s);
+    QTest::keyClick(w.keyTarget(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(w.line()->text(), u"a 1 2 xb 苹果"_s);
+    QCOMPARE(w.line()->cursorPosition(), w.line()->text().size());
+}
+
+void TestFramework::centreOnScreen_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("small window") << QSize(346, 265) << true;
+    QTest::newRow("larger than the screen") << QSize(5000, 4000) << false;
+}
+
+void TestFramework::centreOnScreen()
+{
+    QFETCH(QSize, size);
+    QFETCH(bool, fits);
+
+    QWidget window;
+    window.setFixedSize(size);
+    window.move(3, 5);
+    ui::centreOnScreen(&window);
+    const QRect area = window.screen()->availableGeometry();
+    if (fits) {
+        const QPoint offset = window.geometry().center() - area.center();
+        QVERIFY2(offset.manhattanLength() <= 1, qPrintable(u"%1,%2"_s.arg(offset.x()).arg(offset.y())));
+    } else {
+        // Its title bar stays on the screen.
+        QCOMPARE(window.pos(), area.topLeft());
+    }
+}
+
 QTEST_MAIN(TestFramework)
 #include "tst_framework.moc"

@@ -1,11 +1,11 @@
-#include "app/Help.h"
+#include "ui/Help.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
-namespace app {
+namespace ui {
 namespace {
 std::function<void(const QString &)> &opener()
 {
@@ -34,4 +34,4 @@ void openHelp(QWidget *)
     if (QFileInfo::exists(path))
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
-} // namespace app
+} // namespace ui
