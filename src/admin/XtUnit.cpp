@@ -77,7 +77,8 @@ TXtForm::TXtForm(QWidget *parent)
     // However the window is closed: its close button, Escape.
     ui::on(this, &QDialog::finished, this, [this] { FormClose(); });
 
-    FormCreate();
+    // A failure here is shown and the start goes on.
+    ui::guarded([this] { FormCreate(); });
 }
 
 TXtForm::~TXtForm()

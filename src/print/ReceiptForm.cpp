@@ -4,6 +4,7 @@
 #include "print/ReceiptView.h"
 #include "report/Faces.h"
 #include "store/AppError.h"
+#include "ui/ErrorDisplay.h"
 #include "store/Schema.h"
 
 TReceiptForm::TReceiptForm(const char *objectName, receipt::Paper paper, QPoint layoutAt, QWidget *parent)
@@ -51,7 +52,9 @@ TReceiptForm::TReceiptForm(const char *objectName, receipt::Paper paper, QPoint 
     DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     DBMemo1->hide();
 
-    Reconnect();
+    // FormCreate: a failure is shown and the start goes on; the checkout
+    // reconnects before every print anyway.
+    ui::guarded([this] { Reconnect(); });
 }
 
 void TReceiptForm::Reconnect()
