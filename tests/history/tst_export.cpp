@@ -115,11 +115,6 @@ void exportAs(const QString &name)
     testing::click(XstjForm->SpeedButton2);
 }
 
-QStringList numbersShown()
-{
-    return shownColumn(XstjForm->DBGridEh1, 1);
-}
-
 } // namespace
 
 class TestExport : public QObject {
@@ -130,10 +125,8 @@ private slots:
     void init();
     void cleanup();
 
-    void cellsReadBack();
-    void everyRowWhateverIsSelected();
-    void queriedList();
-    void emptyList();
+    void written_data();
+    void written();
     void fileNames_data();
     void fileNames();
     void cancelledDialog();
@@ -141,7 +134,6 @@ private slots:
     void unwritable();
     void fullDisk();
     void progressAndCancel();
-    void replacesAnOlderFile();
     void sheetRoom_data();
     void sheetRoom();
 
@@ -175,10 +167,43 @@ void TestExport::cleanup()
     dir_.reset();
 }
 
-void TestExport::cellsReadBack()
+void TestExport::written_data()
 {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QList<QStringList>>("rows");
+
+    QTest::newRow("the list as opened") << QString() << kRowsByTime;
+    QTest::newRow("the third row selected") << u"select"_s << kRowsByTime;
+    // No order is asked of a query: the engine's, which is stored order here.
+    QTest::newRow("after a query") << u"query"_s
+                                   << QList<QStringList>{kRowsByTime[1], kRowsByTime[2], kRowsByTime[3]};
+    QTest::newRow("an empty list") << u"empty"_s << QList<QStringList>();
+}
+
+// Every row of the list, from the first whatever is selected, in list order;
+// the selection ends on the last row, as the export walks the list itself.
+void TestExport::written()
+{
+    QFETCH(QString, before);
+    QFETCH(QList<QStringList>, rows);
+
+    if (before == u"empty")
+        testing::exec(u"delete from xstj"_s);
     const QString name = dir_->file(u"day"_s);
-    inStatistics([&] { exportAs(name); });
+    int selectedAfter = -2;
+    inStatistics([&] {
+        if (before == u"select")
+            clickRow(XstjForm->DBGridEh1, 2);
+        if (before == u"query") {
+            testing::whileModal([](QWidget *) {
+                testing::typeInto(XscxForm->ComboBox1, u"2024"_s);
+                testing::click(XscxForm->SpeedButton1);
+            });
+            testing::click(XstjForm->SpeedButton1);
+        }
+        exportAs(name);
+        selectedAfter = XstjForm->DBGridEh1->currentIndex().row();
+    });
     QCOMPARE(prompts_->log().size(), 1);
     const msg::Prompt done = prompts_->log().first();
     QCOMPARE(done.text, u"成功导出全部数据!"_s);
@@ -190,73 +215,35 @@ void TestExport::cellsReadBack()
     QVERIFY2(sheet.read, qPrintable(sheet.error));
     QCOMPARE(sheet.sheets, 1);
     QVERIFY(sheet.allText);
-    QCOMPARE(sheet.rows, QList<QStringList>{kHeader} + kRowsByTime);
+    QCOMPARE(sheet.rows, QList<QStringList>{kHeader} + rows);
+    QCOMPARE(selectedAfter, static_cast<int>(rows.size()) - 1);
     QCOMPARE(partFiles(dir_->path()), QStringList());
-}
-
-void TestExport::everyRowWhateverIsSelected()
-{
-    const QString name = dir_->file(u"day"_s);
-    int selectedAfter = -1;
-    inStatistics([&] {
-        clickRow(XstjForm->DBGridEh1, 2);
-        QCOMPARE(XstjForm->DBGridEh1->currentIndex().row(), 2);
-        exportAs(name);
-        selectedAfter = XstjForm->DBGridEh1->currentIndex().row();
-    });
-    const Sheet sheet = readSheet(name + u".xls"_s);
-    QVERIFY2(sheet.read, qPrintable(sheet.error));
-    QCOMPARE(sheet.rows, QList<QStringList>{kHeader} + kRowsByTime);
-    // The export walks the list itself: the selection ends on its last row.
-    QCOMPARE(selectedAfter, 3);
-}
-
-void TestExport::queriedList()
-{
-    const QString name = dir_->file(u"found"_s);
-    inStatistics([&] {
-        testing::whileModal([](QWidget *) {
-            testing::typeInto(XscxForm->ComboBox1, u"2024"_s);
-            testing::click(XscxForm->SpeedButton1);
-        });
-        testing::click(XstjForm->SpeedButton1);
-        QCOMPARE(numbersShown().size(), 3);
-        exportAs(name);
-    });
-    const Sheet sheet = readSheet(name + u".xls"_s);
-    QVERIFY2(sheet.read, qPrintable(sheet.error));
-    // No order is asked of a query: the engine's order, which is stored order here.
-    QCOMPARE(sheet.rows, (QList<QStringList>{kHeader, kRowsByTime[1], kRowsByTime[2], kRowsByTime[3]}));
-    QCOMPARE(prompts_->texts(), QStringList{u"成功导出全部数据!"_s});
-}
-
-void TestExport::emptyList()
-{
-    testing::exec(u"delete from xstj"_s);
-    const QString name = dir_->file(u"none"_s);
-    inStatistics([&] { exportAs(name); });
-    const Sheet sheet = readSheet(name + u".xls"_s);
-    QVERIFY2(sheet.read, qPrintable(sheet.error));
-    QCOMPARE(sheet.rows, QList<QStringList>{kHeader});
-    QCOMPARE(prompts_->texts(), QStringList{u"成功导出全部数据!"_s});
 }
 
 void TestExport::fileNames_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("older");
 
-    QTest::newRow("day") << u"day"_s << u"day.xls"_s;
-    QTest::newRow("day.xls") << u"day.xls"_s << u"day.xls.xls"_s;
-    QTest::newRow("day.xlsx") << u"day.xlsx"_s << u"day.xlsx.xls"_s;
-    QTest::newRow("a Chinese name") << u"三月 销售"_s << u"三月 销售.xls"_s;
+    QTest::newRow("day") << u"day"_s << u"day.xls"_s << false;
+    QTest::newRow("day.xls") << u"day.xls"_s << u"day.xls.xls"_s << false;
+    QTest::newRow("day.xlsx") << u"day.xlsx"_s << u"day.xlsx.xls"_s << false;
+    QTest::newRow("a Chinese name") << u"三月 销售"_s << u"三月 销售.xls"_s << false;
+    QTest::newRow("an older file of the name") << u"day"_s << u"day.xls"_s << true;
 }
 
 void TestExport::fileNames()
 {
     QFETCH(QString, typed);
     QFETCH(QString, written);
+    QFETCH(bool, older);
 
+    if (older) {
+        QFile file(dir_->file(written));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("older export");
+    }
     inStatistics([&] { exportAs(dir_->file(typed)); });
     QStringList files = QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden);
     files.removeAll(u"data.mdb"_s);
@@ -371,19 +358,6 @@ void TestExport::progressAndCancel()
     QVERIFY(older.open(QIODevice::ReadOnly));
     QCOMPARE(older.readAll(), QByteArray("older export"));
     QCOMPARE(partFiles(dir_->path()), QStringList());
-}
-
-void TestExport::replacesAnOlderFile()
-{
-    const QString name = dir_->file(u"day"_s);
-    QFile older(name + u".xls"_s);
-    QVERIFY(older.open(QIODevice::WriteOnly));
-    older.write("older export");
-    older.close();
-    inStatistics([&] { exportAs(name); });
-    const Sheet sheet = readSheet(name + u".xls"_s);
-    QVERIFY2(sheet.read, qPrintable(sheet.error));
-    QCOMPARE(sheet.rows.size(), 5);
 }
 
 void TestExport::sheetRoom_data()
