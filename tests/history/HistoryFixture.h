@@ -121,10 +121,11 @@ inline QPoint emptyPoint(ui::ListGrid *grid)
 // disabled.
 inline bool chooseFromMenu(TXstjForm *form, QAction *item, QPoint at)
 {
-    QTest::mouseClick(form->DBGridEh1->viewport(), Qt::RightButton, Qt::NoModifier, at);
-    // The offscreen platform sends no context-menu event for a right click.
-    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, form->DBGridEh1->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(form->DBGridEh1->viewport(), &menuEvent);
+    // Through the window, as the window system delivers it: Qt makes the
+    // context-menu event of a right click there.
+    QWidget *top = form->DBGridEh1->window();
+    QTest::mouseClick(top->windowHandle(), Qt::RightButton, Qt::NoModifier,
+                      form->DBGridEh1->viewport()->mapTo(top, at));
     if (!QTest::qWaitFor([form] { return form->PopupMenu1->isVisible(); }, 2000))
         return false;
     const bool enabled = item->isEnabled();
