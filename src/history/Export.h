@@ -4,11 +4,11 @@
 // value as text (the store's plain text of it, numbers in general form, an
 // empty value as an empty cell).
 //
-// Rows stream to the file (the writer keeps one row in memory), so a million
-// tickets cost no more memory than ten. The file is written under a name of
-// its own beside the chosen one and takes the chosen name only once complete:
-// a failed or cancelled export leaves no file and never clobbers an older one
-// half-way.
+// Rows stream to the file: the writer holds one row at a time, so what an
+// export costs in memory is what reading the list costs. The file is written
+// under a name of its own beside the chosen one and takes the chosen name only
+// once complete: a failed or cancelled export leaves no file and never
+// clobbers an older one half-way.
 #include <QString>
 #include <QtGlobal>
 
