@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config sqlite3
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-  libxlsxwriter-dev
+  libxlsxwriter-dev python3 python3-openpyxl
   libcups2-dev cups printer-driver-cups-pdf poppler-utils
   fonts-noto-cjk fonts-liberation2
   xvfb xauth

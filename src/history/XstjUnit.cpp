@@ -1,33 +1,211 @@
 #include "history/XstjUnit.h"
 
+#include "history/Export.h"
+#include "history/XscxUnit.h"
+#include "history/XsmxUnit.h"
+#include "store/Idioms.h"
+#include "store/Schema.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/FileDialog.h"
 #include "ui/FormKit.h"
+#include "ui/GridFooter.h"
+#include "ui/ListGrid.h"
+#include "ui/MessageBox.h"
+#include "ui/PickList.h"
 
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 
 TXstjForm *XstjForm = nullptr;
 
+using namespace schema;
+
+QString TXstjForm::listByTimeSql()
+{
+    return QStringLiteral("select * from %1 order by %2 asc").arg(xstj, col::shijian);
+}
+
+QString TXstjForm::listAllSql()
+{
+    return QStringLiteral("select * from %1").arg(xstj);
+}
+
 TXstjForm::TXstjForm(QWidget *parent)
-    : ui::Form("XstjForm", QStringLiteral("销售统计"), QSize(700, 480), parent),
+    : ui::Form("XstjForm", QStringLiteral("销售统计"), QSize(717, 514), parent),
       ADOConnection1(connstr::designShort()),
-      ADOQuery1(ADOConnection1, QStringLiteral("select * from xstj"))
+      ADOQuery1(ADOConnection1, listAllSql()),
+      tickets_(ADOConnection1),
+      lines_(ADOConnection1)
 {
     ADOConnection1.setLoginPrompt(false);
     ADOQuery1.open();
-    auto *layout = new QVBoxLayout(this);
-    auto *buttons = new QHBoxLayout;
-    SpeedButton4 = ui::button(this, "SpeedButton4", QStringLiteral("删除"));
-    buttons->addStretch(1);
-    buttons->addWidget(SpeedButton4);
-    layout->addStretch(1);
-    layout->addLayout(buttons);
-    PopupMenu1 = ui::make<QMenu>(this, "PopupMenu1");
-    N6 = PopupMenu1->addAction(QStringLiteral("删除"));
-    N6->setObjectName(QStringLiteral("N6"));
+    buildControls();
+    wireHandlers();
 }
 
 TXstjForm::~TXstjForm()
 {
     if (XstjForm == this)
         XstjForm = nullptr;
+}
+
+void TXstjForm::buildControls()
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // The buttons in one row above the grid: 查询, 刷新, 导出, 删除.
+    auto *bar = new QHBoxLayout;
+    bar->setContentsMargins(6, 6, 6, 6);
+    bar->setSpacing(6);
+    SpeedButton1 = ui::button(this, "SpeedButton1", QStringLiteral("查询"));
+    SpeedButton3 = ui::button(this, "SpeedButton3", QStringLiteral("刷新"));
+    SpeedButton2 = ui::button(this, "SpeedButton2", QStringLiteral("导出"));
+    SpeedButton4 = ui::button(this, "SpeedButton4", QStringLiteral("删除"));
+    for (QPushButton *b : {SpeedButton1, SpeedButton3, SpeedButton2, SpeedButton4}) {
+        b->setMinimumSize(75, 28);
+        bar->addWidget(b);
+    }
+    bar->addStretch(1);
+    layout->addLayout(bar);
+
+    DBGridEh1 = new ui::ListGrid(ADOQuery1,
+                                 {{QStringLiteral("序号"), QString(), 45, false},
+                                  {QStringLiteral("单号"), col::danhao, 125, false},
+                                  {QStringLiteral("时间"), col::shijian, 140, false},
+                                  {QStringLiteral("数量"), col::shuliang, 70, true},
+                                  {QStringLiteral("金额"), col::jine, 85, true},
+                                  {QStringLiteral("折后"), col::zhehou, 85, true},
+                                  {QStringLiteral("收银员"), col::shouyinyuan, 90, false}},
+                                 this);
+    DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
+    DBGridEh1->setAccessibleName(QStringLiteral("销售统计"));
+    DBGridEh1->setToolTip(QStringLiteral("双击查看销售明细！"));
+    DBGridEh1->viewport()->setToolTip(DBGridEh1->toolTip());
+    DBGridEh1->setContextMenuPolicy(Qt::CustomContextMenu);
+    layout->addWidget(DBGridEh1, 1);
+
+    DBGridEh1Footer = new ui::GridFooter(DBGridEh1, {col::shuliang, col::jine, col::zhehou}, this);
+    DBGridEh1Footer->setObjectName(QStringLiteral("DBGridEh1Footer"));
+    layout->addWidget(DBGridEh1Footer);
+
+    Edit1 = ui::make<QLineEdit>(this, "Edit1");
+    Edit1->hide();
+
+    StatusBar1 = ui::make<QStatusBar>(this, "StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    layout->addWidget(StatusBar1);
+
+    PopupMenu1 = ui::make<QMenu>(this, "PopupMenu1");
+    auto item = [this](const char *name, const QString &caption) {
+        QAction *a = caption.isEmpty() ? PopupMenu1->addSeparator() : PopupMenu1->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+    N1 = item("N1", QStringLiteral("查询"));
+    N2 = item("N2", QStringLiteral("刷新"));
+    N3 = item("N3", QString());
+    N4 = item("N4", QStringLiteral("导出"));
+    N5 = item("N5", QString());
+    N6 = item("N6", QStringLiteral("删除"));
+}
+
+void TXstjForm::wireHandlers()
+{
+    ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
+    ui::on(SpeedButton3, &QPushButton::clicked, this, [this] { SpeedButton3Click(); });
+    ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
+    ui::on(SpeedButton4, &QPushButton::clicked, this, [this] { SpeedButton4Click(); });
+    ui::on(N1, &QAction::triggered, this, [this] { N1Click(); });
+    ui::on(N2, &QAction::triggered, this, [this] { N2Click(); });
+    ui::on(N4, &QAction::triggered, this, [this] { N4Click(); });
+    ui::on(N6, &QAction::triggered, this, [this] { N6Click(); });
+    ui::on(DBGridEh1, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        PopupMenu1->popup(DBGridEh1->viewport()->mapToGlobal(at));
+    });
+    // A double-click anywhere on the grid, the empty area below the rows too.
+    DBGridEh1->viewport()->installEventFilter(this);
+}
+
+bool TXstjForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == DBGridEh1->viewport() && event->type() == QEvent::MouseButtonDblClick
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        ui::guarded([this] { DBGridEh1DblClick(); });
+        return true;
+    }
+    return ui::Form::eventFilter(watched, event);
+}
+
+void TXstjForm::SpeedButton1Click()
+{
+    ui::fillPickList(XscxForm->ComboBox1, XscxForm->ADOQuery1,
+                     QStringLiteral("Select Distinct %1 From %2").arg(col::danhao, xstj));
+    ui::fillPickList(XscxForm->ComboBox2, XscxForm->ADOQuery2,
+                     QStringLiteral("Select Distinct %1 From %2").arg(col::yonghuming, username));
+    XscxForm->exec();
+}
+
+void TXstjForm::SpeedButton3Click()
+{
+    idiom::reconnectAndReopen(ADOConnection1, {{&ADOQuery1, listAllSql()}});
+}
+
+void TXstjForm::SpeedButton2Click()
+{
+    // A list longer than a sheet is refused before a name is asked for.
+    const QString refusal = history::sheetRoomRefusal(ADOQuery1.recordCount());
+    if (!refusal.isEmpty()) {
+        msg::show(this, refusal, msg::Icon::Warning);
+        return;
+    }
+    const QString name = ui::saveFileName(this, QStringLiteral("导出"), QString(), QString());
+    if (name.isEmpty())
+        return;
+    if (history::exportList(this, ADOQuery1, name + QStringLiteral(".xls")) == history::ExportOutcome::Written)
+        msg::show(this, QStringLiteral("成功导出全部数据!"), msg::Icon::None);
+}
+
+void TXstjForm::SpeedButton4Click()
+{
+    if (!ADOQuery1.isEmpty()
+        && msg::show(this, QStringLiteral("确定要删除选中的销售信息？"), msg::Icon::Warning, msg::Buttons::OkCancel)
+            == msg::Answer::Ok)
+        ADOQuery1.remove();
+    // A list emptied by a query that found nothing clears nothing.
+    if (ADOQuery1.isEmpty() && archiveIsEmpty())
+        clearArchivedLines();
+}
+
+void TXstjForm::DBGridEh1DblClick()
+{
+    if (ADOQuery1.isEmpty() && archiveIsEmpty())
+        clearArchivedLines();
+    idiom::reconnectAndReopen(XsmxForm->ADOConnection1,
+                              {{&XsmxForm->ADOQuery1,
+                                QStringLiteral("select * from %1 order by %2 asc").arg(xsmx, col::danhao)}});
+    Edit1->setText(ADOQuery1.fieldText(col::danhao));
+    // The ticket's own lines: equal numbers, so a short or empty number never
+    // brings in the lines of other tickets.
+    idiom::exactSearch(XsmxForm->ADOQuery1, xsmx, col::danhao, Edit1->text());
+    XsmxForm->exec();
+}
+
+bool TXstjForm::archiveIsEmpty()
+{
+    idiom::reopen(tickets_, listAllSql());
+    const bool empty = tickets_.isEmpty();
+    tickets_.close();
+    return empty;
+}
+
+// Lines are kept while any ticket is; once none is left they go, one by one,
+// without a question.
+void TXstjForm::clearArchivedLines()
+{
+    idiom::reopen(lines_, QStringLiteral("select * from %1").arg(xsmx));
+    idiom::emptyTable(lines_);
+    lines_.close();
 }

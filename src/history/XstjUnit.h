@@ -1,12 +1,20 @@
 #pragma once
-// 销售统计: the archived tickets.
+// 销售统计: the archived tickets with their totals; from here a ticket is
+// shown line by line, deleted, searched for, and the list exported.
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStatusBar>
 
 #include "store/Connection.h"
 #include "store/Query.h"
 #include "ui/Form.h"
+
+namespace ui {
+class GridFooter;
+class ListGrid;
+} // namespace ui
 
 class TXstjForm : public ui::Form {
     Q_OBJECT
@@ -14,12 +22,54 @@ public:
     explicit TXstjForm(QWidget *parent = nullptr);
     ~TXstjForm() override;
 
+    // The list texts: oldest first when the window is opened, stored order
+    // after 刷新.
+    static QString listByTimeSql();
+    static QString listAllSql();
+
+    QPushButton *SpeedButton1; // 查询
+    QPushButton *SpeedButton3; // 刷新
+    QPushButton *SpeedButton2; // 导出
     QPushButton *SpeedButton4; // 删除
+    ui::ListGrid *DBGridEh1;   // the tickets over ADOQuery1
+    ui::GridFooter *DBGridEh1Footer; // 合计 with the sums of 数量, 金额, 折后
+    QLineEdit *Edit1;          // hidden: the ticket number last double-clicked
+    QStatusBar *StatusBar1;    // empty
     QMenu *PopupMenu1;         // the list's context menu
-    QAction *N6;               // 删除 of the context menu
+    QAction *N1;               // 查询
+    QAction *N2;               // 刷新
+    QAction *N3;               // separator
+    QAction *N4;               // 导出
+    QAction *N5;               // separator
+    QAction *N6;               // 删除
 
     Connection ADOConnection1;
-    Query ADOQuery1; // "select * from xstj"
+    Query ADOQuery1; // the list: "select * from xstj", then as opened, refreshed or queried
+
+    // Handlers; each menu item runs its button's steps.
+    void SpeedButton1Click(); // 查询: opens the query window
+    void N1Click() { SpeedButton1Click(); }
+    void SpeedButton3Click(); // 刷新
+    void N2Click() { SpeedButton3Click(); }
+    void SpeedButton2Click(); // 导出
+    void N4Click() { SpeedButton2Click(); }
+    void SpeedButton4Click(); // 删除
+    void N6Click() { SpeedButton4Click(); }
+    void DBGridEh1DblClick(); // the selected ticket's lines
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void wireHandlers();
+    bool archiveIsEmpty();
+    void clearArchivedLines();
+
+    // Whether any ticket is archived at all, and the archived lines when
+    // none is left; neither is ever shown.
+    Query tickets_;
+    Query lines_;
 };
 
 extern TXstjForm *XstjForm;

@@ -421,6 +421,8 @@ void TMainForm::SpeedButton1Click()
 
 void TMainForm::SpeedButton7Click()
 {
+    // Sales checked out since the window last opened are listed, oldest first.
+    idiom::reconnectAndReopen(XstjForm->ADOConnection1, {{&XstjForm->ADOQuery1, TXstjForm::listByTimeSql()}});
     XstjForm->exec();
 }
 
