@@ -180,6 +180,7 @@ struct ListWindow {
     // Paints the rows the grid shows and asks for the footer sums.
     void showRowsAndSums()
     {
+        QCoreApplication::processEvents(); // the grid lays out its rows
         grid->viewport()->repaint();
         for (const auto &s : idiom::columnSums(query, {kSumColumns[0], kSumColumns[1], kSumColumns[2]}))
             checksum += s.value_or(0);
@@ -303,6 +304,7 @@ void measureLists(Figures &f, qint64 tickets)
         for (;;) {
             const int before = bar->value();
             bar->setValue(before + bar->pageStep());
+            QCoreApplication::processEvents();
             w.grid->viewport()->repaint();
             if (bar->value() == before && !w.grid->model()->canFetchMore({}))
                 break;
