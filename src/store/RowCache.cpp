@@ -172,6 +172,7 @@ RowCache::Page RowCache::loadPage(int index)
     if (!rows.empty())
         anchors_[index] = plan_.keyOf(rows.front());
     Page page;
+    page.expected = static_cast<int>(rows.size());
     page.rows = std::move(rows);
     return page;
 }
@@ -199,10 +200,15 @@ const Row *RowCache::at(int position)
         return j < appendedCount() ? &appended_[j] : nullptr;
     }
     const int index = position / kPageRows;
-    const Page &p = page(index);
     const int i = position - index * kPageRows;
-    if (i < static_cast<int>(p.rows.size()))
-        return &p.rows[i];
+    const Page *p = &page(index);
+    if (i >= static_cast<int>(p->rows.size()) && i < p->expected) {
+        // Rows deleted from this page left it short: read it again.
+        pages_.erase(index);
+        p = &page(index);
+    }
+    if (i < static_cast<int>(p->rows.size()))
+        return &p->rows[i];
     if (headCount_ && position >= *headCount_) {
         const int j = position - *headCount_;
         return j < appendedCount() ? &appended_[j] : nullptr;
@@ -333,10 +339,20 @@ void RowCache::noteRemoved(int position, const Row &row)
     if (nulls_ && plan_.ordered() && plan_.keyOf(row).order.isNull())
         *nulls_ -= 1;
     // Later rows move up one place: their pages and keys are read anew. The
-    // page's own first key still starts it (the next key follows the gone one).
+    // row leaves its own page, which is read again only when a row at its
+    // end is asked for (emptying a table reads each page once); the page's
+    // first key still starts it (the next key follows the gone one).
     const int index = position / kPageRows;
-    pages_.erase(pages_.lower_bound(index), pages_.end());
+    pages_.erase(pages_.upper_bound(index), pages_.end());
     anchors_.erase(anchors_.upper_bound(index), anchors_.end());
+    if (auto p = pages_.find(index); p != pages_.end()) {
+        auto &rows = p->second.rows;
+        const bool last = headCount_ && index * kPageRows + p->second.expected > *headCount_;
+        rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const Row &r) { return r.key == row.key; }),
+                   rows.end());
+        if (last) // the list's end page just gets shorter
+            p->second.expected = static_cast<int>(rows.size());
+    }
 }
 
 } // namespace store

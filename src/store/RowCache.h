@@ -72,6 +72,7 @@ public:
 private:
     struct Page {
         std::vector<Row> rows;
+        int expected = 0; // rows it held when read: fewer now means rows deleted from it
         quint64 used = 0;
     };
     template <class F> auto consistent(F &&read);
