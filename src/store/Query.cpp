@@ -274,7 +274,17 @@ void Query::scheduleAnnounce() const
         return;
     announceScheduled_ = true;
     auto *self = const_cast<Query *>(this);
-    QMetaObject::invokeMethod(self, [self] { self->announceRetake(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        self,
+        [self] {
+            // Runs from the event loop: a file that cannot be read now shows
+            // at the next step a cashier takes, not here.
+            try {
+                self->announceRetake();
+            } catch (...) {
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 // A grid painting cached rows asks the file at most once per turn of the event
