@@ -5,7 +5,9 @@
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace store {
@@ -151,7 +153,57 @@ void sumFinal(sqlite3_context *context)
         sqlite3_result_null(context);
 }
 
+// The n smallest keys seen: a max-heap, so the largest kept key is dropped first.
+struct LowestKeys {
+    std::vector<qint64> *heap;
+    int n;
+};
+
+void keysStep(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    auto *keys = static_cast<LowestKeys *>(sqlite3_aggregate_context(context, sizeof(LowestKeys)));
+    if (!keys)
+        return;
+    if (!keys->heap) {
+        keys->heap = new std::vector<qint64>;
+        keys->n = std::max(0, sqlite3_value_int(argv[1]));
+    }
+    const qint64 key = sqlite3_value_int64(argv[0]);
+    std::vector<qint64> &h = *keys->heap;
+    if (static_cast<int>(h.size()) < keys->n) {
+        h.push_back(key);
+        std::push_heap(h.begin(), h.end());
+    } else if (!h.empty() && key < h.front()) {
+        std::pop_heap(h.begin(), h.end());
+        h.back() = key;
+        std::push_heap(h.begin(), h.end());
+    }
+}
+
+void keysFinal(sqlite3_context *context)
+{
+    auto *keys = static_cast<LowestKeys *>(sqlite3_aggregate_context(context, 0));
+    if (!keys || !keys->heap) {
+        sqlite3_result_zeroblob(context, 0);
+        return;
+    }
+    std::vector<qint64> &h = *keys->heap;
+    std::sort_heap(h.begin(), h.end());
+    sqlite3_result_blob(context, h.data(), static_cast<int>(h.size() * sizeof(qint64)), SQLITE_TRANSIENT);
+    delete keys->heap;
+    keys->heap = nullptr;
+}
+
 } // namespace
+
+std::vector<qint64> lowestKeys(const QVariant &blob)
+{
+    const QByteArray bytes = blob.toByteArray();
+    std::vector<qint64> keys(static_cast<size_t>(bytes.size()) / sizeof(qint64));
+    if (!keys.empty())
+        std::memcpy(keys.data(), bytes.constData(), keys.size() * sizeof(qint64));
+    return keys;
+}
 
 bool registerFunctions(const QSqlDatabase &db)
 {
@@ -163,7 +215,10 @@ bool registerFunctions(const QSqlDatabase &db)
         return false;
     return sqlite3_create_function_v2(h, "velmora_sum4", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
                                       sumStep, sumFinal, nullptr)
-        == SQLITE_OK;
+            == SQLITE_OK
+        && sqlite3_create_function_v2(h, "velmora_lowest_keys", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                      nullptr, keysStep, keysFinal, nullptr)
+            == SQLITE_OK;
 }
 
 } // namespace store

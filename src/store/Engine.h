@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 #include <optional>
+#include <vector>
 
 class QSqlDatabase;
 
@@ -33,8 +34,14 @@ struct Fixed4Sum {
     std::optional<qint64> result() const;
 };
 
-// Registers velmora_sum4(x) on the connection: the Fixed4Sum of a column as an
-// integer, null when it does not fit. Never raises an error for what a row holds.
+// Registers on the connection:
+// - velmora_sum4(x): the Fixed4Sum of a column as an integer, null when it
+//   does not fit; never raises an error for what a row holds;
+// - velmora_lowest_keys(key, n): the n smallest keys of the rows counted, as a
+//   blob of 64-bit integers in ascending order (see lowestKeys()), so a count
+//   that reads every row also finds a list's first rows.
 bool registerFunctions(const QSqlDatabase &db);
+// The keys of a velmora_lowest_keys() result.
+std::vector<qint64> lowestKeys(const QVariant &blob);
 
 } // namespace store

@@ -273,7 +273,7 @@ std::vector<Row> Plan::backward(const RowKey *before, int n)
     return rows;
 }
 
-Plan::Count Plan::count()
+Plan::Count Plan::count(int firstKeys)
 {
     Count c;
     if (whole_) {
@@ -287,6 +287,11 @@ Plan::Count Plan::count()
     // The footer sums come from the same reading of the same rows.
     for (int col : sumColumns_)
         sql.add(QStringLiteral(", velmora_sum4(%1)").arg(quoted(columns_[col])));
+    // A search that finds few rows would otherwise read the table twice:
+    // once to count, once more for its first rows.
+    const bool keys = firstKeys > 0 && orderIndex_ < 0;
+    if (keys)
+        sql.add(QStringLiteral(", velmora_lowest_keys(rowid, %1)").arg(firstKeys));
     const Sql b = base();
     sql.add(QStringLiteral(" FROM %1 WHERE ").arg(source_)).add(b.text, b.args);
     QSqlQuery q = run(connection_, sql.text, sql.args);
@@ -303,8 +308,25 @@ Plan::Count Plan::count()
         const QVariant v = q.value(i);
         c.sums << (v.isNull() ? std::nullopt : std::optional<qint64>(v.toLongLong()));
     }
+    if (keys)
+        c.firstKeys = lowestKeys(q.value(i));
     q.finish();
     return c;
+}
+
+std::vector<Row> Plan::rowsByKeys(const std::vector<qint64> &keys)
+{
+    if (keys.empty())
+        return {};
+    QStringList names{QStringLiteral("rowid")}, list;
+    for (const QString &c : columns_)
+        names << quoted(c);
+    for (qint64 k : keys)
+        list << QString::number(k);
+    Sql sql;
+    sql.add(QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3) ORDER BY rowid")
+                .arg(names.join(QLatin1String(", ")), source_, list.join(QLatin1Char(','))));
+    return readRows(sql);
 }
 
 QVector<std::optional<qint64>> Plan::sums(const QVector<int> &columns)

@@ -77,8 +77,13 @@ public:
         qint64 rows = 0;
         qint64 nulls = 0; // rows whose order value is null
         QVector<std::optional<qint64>> sums; // over sumColumns()
+        std::vector<qint64> firstKeys;       // of a listing in key order, when asked for
     };
-    Count count();
+    // Counts the listing, sums its number columns and, for a listing in key
+    // order, finds the keys of its first rows, all in one reading of the rows.
+    Count count(int firstKeys = 0);
+    // The rows with these keys, in key order.
+    std::vector<Row> rowsByKeys(const std::vector<qint64> &keys);
     // Fixed-point sums of columns over the listing, by the engine.
     QVector<std::optional<qint64>> sums(const QVector<int> &columns);
     // How many rows of the listing come before a key.

@@ -93,16 +93,47 @@ std::optional<int> RowCache::knownSize() const
 
 int RowCache::headCount()
 {
-    if (!headCount_) {
-        consistent([&] {
-            const Plan::Count c = plan_.count();
-            headCount_ = static_cast<int>(c.rows);
-            nulls_ = c.nulls;
-            headSums_ = c.sums;
-            return 0;
-        });
-    }
+    if (!headCount_)
+        countRows();
     return *headCount_;
+}
+
+// The count, the null run's length and the number columns' sums, in one
+// reading. A length found by reading on to the end tells nothing of the null
+// run, so an ordered listing counts again when that is wanted.
+void RowCache::countRows()
+{
+    consistent([&] {
+        const bool firstPageRead = pages_.count(0) > 0;
+        const Plan::Count c = plan_.count(firstPageRead ? 0 : kPageRows + 1);
+        headCount_ = static_cast<int>(c.rows);
+        nulls_ = c.nulls;
+        headSums_ = c.sums;
+        // The first rows found on the way are the list's first page.
+        const int expected = static_cast<int>(std::min<qint64>(c.rows, kPageRows + 1));
+        if (!firstPageRead && !c.firstKeys.empty() && static_cast<int>(c.firstKeys.size()) == expected) {
+            std::vector<Row> rows = plan_.rowsByKeys(c.firstKeys);
+            if (static_cast<int>(rows.size()) == expected) {
+                if (static_cast<int>(rows.size()) > kPageRows) {
+                    anchors_[1] = plan_.keyOf(rows[kPageRows]);
+                    rows.pop_back();
+                }
+                anchors_[0] = plan_.keyOf(rows.front());
+                Page page;
+                page.expected = static_cast<int>(rows.size());
+                page.rows = std::move(rows);
+                keep(0, std::move(page));
+            }
+        }
+        return 0;
+    });
+}
+
+qint64 RowCache::nullCount()
+{
+    if (!headCount_ || !nulls_)
+        countRows();
+    return *nulls_;
 }
 
 const RowCache::Page &RowCache::page(int index)
@@ -132,12 +163,7 @@ RowCache::Page RowCache::loadPage(int index)
     } else {
         // A jump: start from the nearest remembered key before the page, or
         // from the start of the run the page lies in.
-        if (!headCount_) {
-            const Plan::Count c = plan_.count();
-            headCount_ = static_cast<int>(c.rows);
-            nulls_ = c.nulls;
-            headSums_ = c.sums;
-        }
+        const qint64 nulls = nullCount();
         const qint64 start = qint64(index) * P;
         if (start >= *headCount_)
             return {};
@@ -152,13 +178,13 @@ RowCache::Page RowCache::loadPage(int index)
         if (!plan_.ordered()) {
             rows = from ? plan_.forward(from, true, start - fromPos, P + 1)
                         : plan_.forward(nullptr, true, start, P + 1, Plan::Run::All);
-        } else if (start < *nulls_) {
+        } else if (start < nulls) {
             rows = from ? plan_.forward(from, true, start - fromPos, P + 1)
                         : plan_.forward(nullptr, true, start, P + 1, Plan::Run::Nulls);
-        } else if (from && fromPos >= *nulls_) {
+        } else if (from && fromPos >= nulls) {
             rows = plan_.forward(from, true, start - fromPos, P + 1);
         } else {
-            rows = plan_.forward(nullptr, true, start - *nulls_, P + 1, Plan::Run::Values);
+            rows = plan_.forward(nullptr, true, start - nulls, P + 1, Plan::Run::Values);
         }
     }
     if (forward) {
@@ -239,8 +265,7 @@ std::optional<int> RowCache::positionOf(const Row &row)
         const std::optional<Row> now = plan_.rowInListing(row.key);
         if (!now)
             return std::nullopt;
-        headCount();
-        return static_cast<int>(plan_.positionOf(plan_.keyOf(*now), nulls_.value_or(0)));
+        return static_cast<int>(plan_.positionOf(plan_.keyOf(*now), nullCount()));
     });
 }
 

@@ -76,6 +76,8 @@ private:
         quint64 used = 0;
     };
     template <class F> auto consistent(F &&read);
+    void countRows();
+    qint64 nullCount();
     void clear();
     const Page &page(int index);
     Page loadPage(int index);

@@ -169,6 +169,7 @@ private slots:
     // long lists
     void rowsByPositionInEveryOrder_data();
     void rowsByPositionInEveryOrder();
+    void walkedToTheEndThenJumps();
     void memoryStaysBounded();
     void longDistinctListInEngineOrder();
 
@@ -1183,6 +1184,31 @@ void TestQuery::rowsByPositionInEveryOrder()
     q.moveTo(n / 2);
     QCOMPARE(q.fieldText(u"单号"_s), expected[n / 2]);
     QCOMPARE(q.recNo(), n / 2 + 1);
+}
+
+void TestQuery::walkedToTheEndThenJumps()
+{
+    // Walking to the end tells the list's length but not where the tickets
+    // without a time end; jumps and a cursor kept on its row need that too.
+    const int count = 9 * store::RowCache::kPageRows + 5;
+    seedVariedTickets(count);
+    const QString order = u"select 单号 from xstj order by 时间, rowid"_s;
+    const QStringList expected = tableColumn(order);
+    Connection conn;
+    Query q(conn, u"select * from xstj order by 时间 asc"_s);
+    q.open();
+    while (!q.eof())
+        q.next();
+    QCOMPARE(q.fieldText(u"单号"_s), expected.last());
+    const int column = q.columnIndex(u"单号"_s);
+    for (int r : {3 * store::RowCache::kPageRows + 7, 100, count - 1, 5 * store::RowCache::kPageRows})
+        QCOMPARE(q.textAt(r, column), expected[r]);
+
+    // Another program deletes a ticket before the cursor's: the cursor stays on its ticket.
+    testing::exec(u"delete from xstj where 单号 = ?"_s, {expected[count / 2]});
+    QCOMPARE(q.recordCount(), count - 1);
+    QCOMPARE(q.fieldText(u"单号"_s), expected.last());
+    QCOMPARE(q.recNo(), count - 1);
 }
 
 void TestQuery::memoryStaysBounded()
