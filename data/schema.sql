@@ -1,7 +1,6 @@
 -- The delivered database: seven tables and the rows that must exist.
 -- xsxx and dynr carry an ID key; the other tables use SQLite's implicit rowid,
 -- so "select *" gives exactly their columns (the export writes them as headers).
-PRAGMA journal_mode = WAL;
 
 CREATE TABLE spxx (
   品名 TEXT,

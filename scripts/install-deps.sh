@@ -3,7 +3,7 @@
 # packages already installed are skipped.
 set -euo pipefail
 packages=(
-  cmake g++ make pkg-config sqlite3
+  cmake g++ make pkg-config sqlite3 libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libxlsxwriter-dev python3 python3-openpyxl
   libcups2-dev cups printer-driver-cups-pdf poppler-utils

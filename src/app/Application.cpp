@@ -4,10 +4,13 @@
 #include "app/HotKeys.h"
 #include "app/LoginUnit.h"
 #include "store/AppError.h"
+#include "store/Connection.h"
+#include "store/InstanceLock.h"
 #include "ticket/MainUnit.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageBox.h"
 
+#include <QDir>
 #include <clocale>
 
 namespace app {
@@ -29,9 +32,37 @@ bool Application::notify(QObject *receiver, QEvent *event)
     }
 }
 
+namespace {
+
+// Before any window opens data.mdb: it must be a database of this program,
+// no other copy of the program may be running on it, and it must take writes
+// (a till that cannot record a sale is told so now, not at the first 添加).
+void openDatabase(store::InstanceLock &lock)
+{
+    Connection check(connstr::designShort());
+    check.open();
+    // Before the lock file is made: a refused start leaves nothing beside data.mdb.
+    check.requireWritable();
+    const QString file = check.filePath();
+    switch (lock.acquire(file)) {
+    case store::InstanceLock::Result::Acquired:
+        break;
+    case store::InstanceLock::Result::HeldElsewhere:
+        throw AppError(QStringLiteral("本程序已经在使用数据库文件“%1”运行，同一个数据库不能同时运行两个本程序")
+                           .arg(QDir::toNativeSeparators(file)));
+    case store::InstanceLock::Result::Unavailable:
+        throw AppError(QStringLiteral("无法锁定数据库文件“%1”：%2")
+                           .arg(QDir::toNativeSeparators(store::InstanceLock::lockPathFor(file)), lock.errorText()));
+    }
+}
+
+} // namespace
+
 int run()
 {
+    store::InstanceLock lock;
     try {
+        openDatabase(lock);
         createForms();
     } catch (const AppError &e) {
         // Without its database the program cannot start.

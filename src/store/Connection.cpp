@@ -1,12 +1,17 @@
 #include "store/Connection.h"
 
 #include "store/AppError.h"
+#include "store/Engine.h"
+#include "store/Schema.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 #include <atomic>
+#include <sys/stat.h>
 
 namespace connstr {
 
@@ -59,6 +64,43 @@ QString dataSource(const QString &connectionString)
 
 } // namespace connstr
 
+namespace {
+
+QString nativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+[[noreturn]] void notOurs(const QString &path, const QString &why)
+{
+    throw AppError(QStringLiteral("“%1”不是本程序的数据库：%2").arg(nativePath(path), why));
+}
+
+QSqlQuery runOrThrow(QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(sql))
+        store::throwEngineError(q.lastError());
+    return q;
+}
+
+// The columns of every table of a file, read once per state of its schema.
+struct SchemaSnapshot {
+    qint64 version = -1;
+    quint64 device = 0;
+    quint64 inode = 0;
+    QHash<QString, QList<Connection::Column>> tables;
+};
+
+QHash<QString, SchemaSnapshot> &schemaCache()
+{
+    static QHash<QString, SchemaSnapshot> cache;
+    return cache;
+}
+
+} // namespace
+
 Connection::Connection(QString connectionString)
     : connectionString_(std::move(connectionString))
 {
@@ -79,6 +121,20 @@ void Connection::setConnectionString(const QString &text)
     connectionString_ = text;
 }
 
+// An empty file would become an empty database and a foreign file could be
+// damaged by the engine's own writes: both are refused before SQLite opens them.
+void Connection::checkFile(const QString &path) const
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("无法读取数据库文件“%1”：%2").arg(nativePath(path), f.errorString()));
+    if (f.size() == 0)
+        notOurs(path, QStringLiteral("文件是空的(0字节)"));
+    static const QByteArray magic("SQLite format 3\0", 16);
+    if (f.read(16) != magic || f.size() < 100)
+        notOurs(path, QStringLiteral("它不是SQLite数据库文件"));
+}
+
 void Connection::open()
 {
     if (isOpen())
@@ -90,26 +146,110 @@ void Connection::open()
         throw AppError(QStringLiteral("找不到数据库文件“%1”(查找的文件夹: %2)")
                            .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
     }
+    checkFile(filePath_);
     QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
                                                      : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
     db.setDatabaseName(filePath_);
-    // Several windows' connections and a second instance share the file.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    // Several windows' connections share the file; another program holding
+    // it makes a statement wait briefly, then fail with a clear message.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!db.open())
-        throw AppError(db.lastError().text());
-    QSqlQuery pragma(db);
-    // WAL lets readers and the writer work side by side; FULL makes a posted
-    // row (an archived ticket) survive a power cut.
-    for (const auto *sql : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=OFF"}) {
-        if (!pragma.exec(QString::fromLatin1(sql))) {
-            const QString message = pragma.lastError().text();
-            pragma.finish();
-            db.close();
-            throw AppError(QStringLiteral("无法打开数据库文件“%1”：%2").arg(filePath_, message));
-        }
-        pragma.finish();
+        throw AppError(QStringLiteral("无法打开数据库文件“%1”：%2")
+                           .arg(nativePath(filePath_), store::engineMessage(db.lastError())));
+    try {
+        readSchema(db);
+        useRollbackJournal(db);
+        // FULL makes a posted row (an archived ticket) survive a power cut.
+        runOrThrow(db, QStringLiteral("PRAGMA synchronous=FULL")).finish();
+        runOrThrow(db, QStringLiteral("PRAGMA foreign_keys=OFF")).finish();
+        if (!store::registerFunctions(db))
+            throw AppError(QStringLiteral("数据库引擎不支持本程序的求和函数"));
+    } catch (...) {
+        db.close();
+        throw;
     }
     ++generation_;
+}
+
+// Reads the tables and their columns and refuses a file that lacks one the
+// program uses. Reads only: nothing is written before this passes.
+void Connection::readSchema(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("PRAGMA schema_version")) || !q.next()) {
+        const QSqlError e = q.lastError();
+        q.finish();
+        db.close();
+        notOurs(filePath_, store::engineMessage(e));
+    }
+    const qint64 version = q.value(0).toLongLong();
+    q.finish();
+    struct stat st {};
+    const QByteArray encoded = QFile::encodeName(filePath_);
+    const bool identified = ::stat(encoded.constData(), &st) == 0;
+    SchemaSnapshot &cached = schemaCache()[filePath_];
+    if (identified && cached.version == version && cached.device == quint64(st.st_dev)
+        && cached.inode == quint64(st.st_ino)) {
+        tables_ = cached.tables;
+        return;
+    }
+    QHash<QString, QList<Column>> tables;
+    if (!q.exec(QStringLiteral("SELECT m.name, p.name, p.type, p.pk FROM sqlite_schema AS m "
+                               "JOIN pragma_table_info(m.name) AS p WHERE m.type IN ('table', 'view') "
+                               "ORDER BY m.name, p.cid"))) {
+        const QSqlError e = q.lastError();
+        db.close();
+        notOurs(filePath_, store::engineMessage(e));
+    }
+    while (q.next())
+        tables[q.value(0).toString().toLower()].append(
+            Column{q.value(1).toString(), q.value(2).toString(), q.value(3).toInt() > 0});
+    const QSqlError e = q.lastError();
+    q.finish();
+    if (e.isValid()) {
+        db.close();
+        notOurs(filePath_, store::engineMessage(e));
+    }
+    QStringList missing;
+    for (const schema::TableColumns &t : schema::requiredTables()) {
+        const auto found = tables.constFind(t.table.toLower());
+        if (found == tables.cend()) {
+            missing << QStringLiteral("表“%1”").arg(t.table);
+            continue;
+        }
+        for (const QString &c : t.columns) {
+            const bool has = std::any_of(found->cbegin(), found->cend(), [&](const Column &col) {
+                return col.name.compare(c, Qt::CaseInsensitive) == 0;
+            });
+            if (!has)
+                missing << QStringLiteral("表“%1”的列“%2”").arg(t.table, c);
+        }
+    }
+    if (!missing.isEmpty()) {
+        db.close();
+        notOurs(filePath_, QStringLiteral("缺少") + missing.join(QStringLiteral("、")));
+    }
+    tables_ = tables;
+    if (identified)
+        cached = SchemaSnapshot{version, quint64(st.st_dev), quint64(st.st_ino), tables};
+}
+
+// A file left in WAL mode by an earlier version keeps recent rows in
+// data.mdb-wal; switching back folds them into data.mdb and removes the log.
+void Connection::useRollbackJournal(QSqlDatabase &db)
+{
+    QSqlQuery q = runOrThrow(db, QStringLiteral("PRAGMA journal_mode"));
+    const QString mode = q.next() ? q.value(0).toString().toLower() : QString();
+    q.finish();
+    if (mode != QLatin1String("wal"))
+        return;
+    q = runOrThrow(db, QStringLiteral("PRAGMA journal_mode=DELETE"));
+    const QString now = q.next() ? q.value(0).toString().toLower() : QString();
+    q.finish();
+    if (now != QLatin1String("delete"))
+        throw AppError(QStringLiteral("无法把数据库文件“%1”转换为单文件模式：另一个程序正在使用它")
+                           .arg(nativePath(filePath_)));
 }
 
 void Connection::close()
@@ -121,6 +261,7 @@ void Connection::close()
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (db.isOpen())
         db.close();
+    readDepth_ = 0;
 }
 
 bool Connection::isOpen() const
@@ -131,4 +272,85 @@ bool Connection::isOpen() const
 QSqlDatabase Connection::database() const
 {
     return QSqlDatabase::database(name_, false);
+}
+
+const QList<Connection::Column> *Connection::tableColumns(const QString &table) const
+{
+    const auto it = tables_.constFind(table.toLower());
+    return it == tables_.cend() ? nullptr : &*it;
+}
+
+void Connection::requireWritable()
+{
+    if (!isOpen())
+        open();
+    QSqlDatabase db = database();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    auto fail = [&](const QSqlError &e) {
+        q.finish();
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        if (store::classify(e) == store::EngineFailure::ReadOnly
+            || store::classify(e) == store::EngineFailure::CantOpen)
+            throw AppError(QStringLiteral("数据库文件“%1”不能写入(文件或它所在的文件夹是只读的)，"
+                                          "程序无法记录销售，不能启动：%2")
+                               .arg(nativePath(filePath_), e.databaseText()));
+        throw AppError(QStringLiteral("数据库文件“%1”不能写入：%2").arg(nativePath(filePath_), store::engineMessage(e)));
+    };
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        fail(q.lastError());
+    const qint64 userVersion = q.value(0).toLongLong();
+    q.finish();
+    // Rewriting the header's user version touches the first page, which needs
+    // the journal beside the file; the rollback leaves the file as it was.
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        fail(q.lastError());
+    if (!q.exec(QStringLiteral("PRAGMA user_version=%1").arg(userVersion)))
+        fail(q.lastError());
+    q.finish();
+    if (!q.exec(QStringLiteral("ROLLBACK")))
+        fail(q.lastError());
+}
+
+qint64 Connection::dataVersion()
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
+        store::throwEngineError(q.lastError());
+    const qint64 v = q.value(0).toLongLong();
+    q.finish();
+    return v;
+}
+
+quint64 Connection::writeSerial(const QString &table) const
+{
+    return writes_.value(table.toLower());
+}
+
+void Connection::noteWrite(const QString &table)
+{
+    ++writes_[table.toLower()];
+}
+
+Connection::ReadScope::ReadScope(Connection &connection) : connection_(connection)
+{
+    if (connection_.readDepth_++ > 0 || !connection_.isOpen())
+        return;
+    QSqlQuery q(connection_.database());
+    if (!q.exec(QStringLiteral("SAVEPOINT velmora_read"))) {
+        --connection_.readDepth_;
+        store::throwEngineError(q.lastError());
+    }
+    began_ = true;
+}
+
+Connection::ReadScope::~ReadScope()
+{
+    if (connection_.readDepth_ > 0)
+        --connection_.readDepth_;
+    if (!began_ || !connection_.isOpen())
+        return;
+    // A failed read may already have ended the transaction; nothing to undo then.
+    QSqlQuery(connection_.database()).exec(QStringLiteral("RELEASE velmora_read"));
 }

@@ -2,6 +2,14 @@
 // A connection to data.mdb. The data source named in the connection string is
 // resolved against the current directory each time the connection opens, so a
 // reconnection follows the process's current directory as it is then.
+//
+// Opening refuses a file that is not a database of this program (empty, not
+// SQLite, or missing one of the seven tables or a column of them) before
+// anything is written to it, and turns a file left in write-ahead-log mode
+// back to the rollback journal, so that data.mdb alone holds every committed
+// row (shops back up that one file).
+#include <QHash>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -19,6 +27,15 @@ QString dataSource(const QString &connectionString);
 
 class Connection {
 public:
+    struct Column {
+        QString name;
+        QString type;
+        bool primaryKey = false;
+    };
+
+    // How long a statement waits for another program's lock before it fails.
+    static constexpr int kBusyTimeoutMs = 2000;
+
     explicit Connection(QString connectionString = connstr::designShort());
     ~Connection();
     Connection(const Connection &) = delete;
@@ -29,8 +46,8 @@ public:
     // No prompt is ever shown; kept so the reconnection reads as its steps.
     void setLoginPrompt(bool) {}
 
-    // Opens data.mdb as found now; throws AppError naming the file and folder
-    // when it is missing (it is never created empty).
+    // Opens data.mdb as found now; throws AppError naming the file when it is
+    // missing (it is never created empty) or is not a database of this program.
     void open();
     // Throws AppError while a transaction is open: closing would roll it
     // back without anyone knowing.
@@ -46,11 +63,47 @@ public:
     void transactionBegun() { ++openTransactions_; }
     void transactionEnded() { --openTransactions_; }
     bool inTransaction() const { return openTransactions_ > 0; }
+    // The columns of a table of the open file, in order; nullptr when there
+    // is no such table.
+    const QList<Column> *tableColumns(const QString &table) const;
+
+    // Throws AppError naming the file when it cannot be written (a read-only
+    // file, or a read-only folder where the journal cannot be created). It
+    // writes nothing: a change is begun and rolled back.
+    void requireWritable();
+
+    // Changes committed by other connections since the last call differ in
+    // this number (SQLite's data_version).
+    qint64 dataVersion();
+    // Writes made through this connection, per table.
+    quint64 writeSerial(const QString &table) const;
+    void noteWrite(const QString &table);
+
+    // Reads made inside one scope see one state of the file: a savepoint that
+    // holds the shared lock until the scope ends (so never across events).
+    class ReadScope {
+    public:
+        explicit ReadScope(Connection &connection);
+        ~ReadScope();
+        ReadScope(const ReadScope &) = delete;
+        ReadScope &operator=(const ReadScope &) = delete;
+
+    private:
+        Connection &connection_;
+        bool began_ = false;
+    };
 
 private:
+    void checkFile(const QString &path) const;
+    void readSchema(QSqlDatabase &db);
+    void useRollbackJournal(QSqlDatabase &db);
+
     QString connectionString_;
     QString name_;
     QString filePath_;
     int generation_ = 0;
     int openTransactions_ = 0;
+    int readDepth_ = 0;
+    QHash<QString, QList<Column>> tables_; // by lower-case name
+    QHash<QString, quint64> writes_;
 };

@@ -1,6 +1,8 @@
 #pragma once
 // The ways every window talks to its tables, by name. Typed text is always a
 // bound value, never part of the SQL text.
+#include "store/Listing.h"
+
 #include <QString>
 #include <QList>
 #include <QPair>
@@ -17,8 +19,13 @@ namespace idiom {
 // Column names with the texts written into them, in order.
 using FieldValues = QList<QPair<QString, QString>>;
 
-// Close, replace the SQL text, open.
+// Close, replace the SQL text, open. The text must be one the store lists
+// (see Query); any other is refused loudly.
 void reopen(Query &query, const QString &sql);
+
+// Close, list what is described, open: what the history windows hand over
+// (table, filter column with contains or equals and the typed value, order).
+void list(Query &query, const store::Listing &listing);
 
 // Every row whose column contains the text anywhere ("%" and "_" in the text
 // keep their wildcard meaning; an empty text finds every row). No order.
@@ -28,17 +35,21 @@ void containsSearch(Query &query, const QString &table, const QString &column, c
 void exactSearch(Query &query, const QString &table, const QString &column, const QString &text);
 
 // Edit, move to the last row, append, set the columns from text, post: one
-// new row at the end of the result and of the table.
+// new row at the end of the result and of the table. A failure at any step
+// leaves no started row behind.
 void appendRow(Query &query, const FieldValues &values);
-// Edit the current row (a new one on an empty result), set, post.
+// Edit the current row (a new one on an empty result), set, post; a failure
+// leaves no started row behind.
 void changeRow(Query &query, const FieldValues &values);
 // While the query is not at its end, delete its current row.
 void emptyTable(Query &query);
 
-// Sums of number columns over every row the open query lists, as fixed point
-// with four decimals (value x 10000 rounded half to even; nulls skipped). A
-// column whose sum does not fit comes back empty; nothing here throws for
-// what a row holds.
+// Sums of number columns over every row the open query lists, computed by the
+// database over the same state of the file as the rows and their count, as
+// fixed point with four decimals (value x 10000 rounded half to even; nulls
+// skipped). A column whose sum does not fit comes back empty. Never throws
+// (footers are filled from signals): when the file cannot be read, every sum
+// comes back empty.
 QVector<std::optional<qint64>> columnSums(Query &query, const QStringList &columns);
 
 struct Reopen {

@@ -3,22 +3,13 @@
 #include "store/AppError.h"
 #include "store/Connection.h"
 #include "store/NumberText.h"
+#include "store/Plan.h"
+#include "store/RowCache.h"
+#include "store/Schema.h"
 
-#include <QRegularExpression>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
+#include <QMetaObject>
 
 namespace {
-
-constexpr int kFirstPage = 64;
-
-QString quoted(const QString &identifier)
-{
-    QString escaped = identifier;
-    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
-}
 
 // Text of a stored value as the windows read it.
 QString valueText(const QVariant &value)
@@ -39,33 +30,7 @@ QString valueText(const QVariant &value)
     }
 }
 
-[[noreturn]] void throwSql(const QSqlQuery &q)
-{
-    QString text = q.lastError().databaseText();
-    if (text.isEmpty())
-        text = q.lastError().text();
-    throw AppError(text);
-}
-
-void execOrThrow(QSqlQuery &q)
-{
-    if (!q.exec())
-        throwSql(q);
-}
-
 } // namespace
-
-// What the SQL text asks for. "select * from T [where C like ?] [order by C [asc]]"
-// is read by key a page at a time and can be written through; any other
-// statement (a DISTINCT pick list) is read whole and is read-only.
-struct Query::Plan {
-    bool keyed = false;
-    QString table;
-    QString likeColumn; // the column of the where clause
-    QString whereOp;    // "LIKE" or "="
-    QString orderColumn;
-    qint64 bound = 0; // largest row key when opened
-};
 
 Query::Query(Connection &connection, const QString &sql, QObject *parent)
     : QObject(parent), connection_(connection)
@@ -74,18 +39,25 @@ Query::Query(Connection &connection, const QString &sql, QObject *parent)
         sqlLines_ << sql;
 }
 
-Query::~Query() = default;
+Query::~Query()
+{
+    // The cache reads through the plan: it goes first.
+    cache_.reset();
+    plan_.reset();
+}
 
 void Query::clearSql()
 {
     close();
     sqlLines_.clear();
     bindings_.clear();
+    explicit_.reset();
 }
 
 void Query::addSql(const QString &line)
 {
     close();
+    explicit_.reset();
     sqlLines_ << line;
 }
 
@@ -93,6 +65,32 @@ void Query::setSql(const QString &text)
 {
     clearSql();
     sqlLines_ << text;
+}
+
+QString Query::sql() const
+{
+    return explicit_ ? explicit_->sqlText() : sqlLines_.join(QLatin1Char('\n'));
+}
+
+void Query::bindValue(const QVariant &value)
+{
+    explicit_.reset();
+    bindings_.append(value);
+}
+
+void Query::setListing(const store::Listing &listing)
+{
+    clearSql();
+    explicit_ = listing;
+}
+
+std::optional<store::Listing> Query::listing() const
+{
+    if (plan_)
+        return plan_->listing();
+    if (explicit_)
+        return explicit_;
+    return store::Listing::fromSql(sqlLines_.join(QLatin1Char('\n')), bindings_);
 }
 
 void Query::setActive(bool active)
@@ -107,112 +105,32 @@ void Query::open()
 {
     if (isActive())
         return;
+    const std::optional<store::Listing> what = listing();
+    if (!what)
+        throw AppError(QStringLiteral("不支持的查询语句：%1").arg(sql()));
     if (!connection_.isOpen())
         connection_.open();
 
-    auto plan = std::make_unique<Plan>();
-    static const QRegularExpression keyedRe(
-        QStringLiteral(R"(^\s*select\s+\*\s+from\s+(\w+)(?:\s+where\s+(\w+)\s*(like|=)\s*\?)?)"
-                       R"((?:\s+order\s+by\s+(\w+)(?:\s+asc)?)?\s*;?\s*$)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
-    const QString text = sql();
-    const auto m = keyedRe.match(text);
-    QSqlDatabase db = connection_.database();
-
     emit aboutToReset();
-    head_.clear();
-    tail_.clear();
-    headTotal_.reset();
-    columns_.clear();
-    numeric_.clear();
-    exhausted_ = false;
-
-    auto fail = [this](const QSqlQuery &q) {
-        head_.clear();
-        columns_.clear();
-        numeric_.clear();
+    try {
+        plan_ = std::make_unique<store::Plan>(connection_, *what);
+        cache_ = std::make_unique<store::RowCache>(connection_, *plan_);
+        cache_->take();
+    } catch (...) {
+        cache_.reset();
         plan_.reset();
         state_ = State::Inactive;
         emit reset();
-        throwSql(q);
-    };
-
-    if (m.hasMatch()) {
-        plan->keyed = true;
-        plan->table = m.captured(1);
-        plan->likeColumn = m.captured(2);
-        plan->whereOp = m.captured(3).toUpper();
-        plan->orderColumn = m.captured(4);
-        QSqlQuery info(db);
-        info.setForwardOnly(true);
-        if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(plan->table))))
-            fail(info);
-        while (info.next()) {
-            columns_ << info.value(1).toString();
-            const QString type = info.value(2).toString().toUpper();
-            numeric_ << (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("NUM"))
-                         || type.contains(QLatin1String("FLOA")) || type.contains(QLatin1String("DOUB"))
-                         || type.contains(QLatin1String("INT")));
-        }
-        info.finish();
-        if (columns_.isEmpty()) {
-            QSqlQuery probe(db);
-            probe.exec(QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(quoted(plan->table)));
-            fail(probe);
-        }
-        QSqlQuery maxKey(db);
-        maxKey.setForwardOnly(true);
-        if (!maxKey.exec(QStringLiteral("SELECT max(rowid) FROM %1").arg(quoted(plan->table))))
-            fail(maxKey);
-        plan->bound = maxKey.next() ? maxKey.value(0).toLongLong() : 0;
-        maxKey.finish();
-        plan_ = std::move(plan);
-        state_ = State::Browse;
-        // Rows read while opening belong to the reset, not to an insertion.
-        opening_ = true;
-        try {
-            fetchPage(kFirstPage);
-        } catch (...) {
-            opening_ = false;
-            state_ = State::Inactive;
-            plan_.reset();
-            head_.clear();
-            columns_.clear();
-            numeric_.clear();
-            emit reset();
-            throw;
-        }
-        opening_ = false;
-    } else {
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!q.prepare(text))
-            fail(q);
-        for (const QVariant &v : bindings_)
-            q.addBindValue(v);
-        if (!q.exec())
-            fail(q);
-        const QSqlRecord rec = q.record();
-        for (int i = 0; i < rec.count(); ++i) {
-            columns_ << rec.fieldName(i);
-            numeric_ << false;
-        }
-        while (q.next()) {
-            Row row;
-            row.values.reserve(columns_.size());
-            for (int i = 0; i < columns_.size(); ++i)
-                row.values << q.value(i);
-            head_.push_back(std::move(row));
-        }
-        q.finish();
-        exhausted_ = true;
-        plan_ = std::move(plan);
-        state_ = State::Browse;
+        throw;
     }
-    curTail_ = false;
-    curIdx_ = head_.empty() ? -1 : 0;
-    eof_ = head_.empty();
+    state_ = State::Browse;
+    cursor_ = Cursor{0, -1};
+    current_.reset();
+    resolved_ = false;
+    eof_ = false;
+    announcing_ = true;
     emit reset();
+    announcing_ = false;
     emit currentChanged();
 }
 
@@ -222,18 +140,14 @@ void Query::close()
         return;
     emit aboutToReset();
     state_ = State::Inactive;
+    cache_.reset();
     plan_.reset();
-    head_.clear();
-    tail_.clear();
-    headTotal_.reset();
-    columns_.clear();
-    numeric_.clear();
     buffer_.clear();
     assigned_.clear();
     modified_ = false;
-    exhausted_ = false;
-    curTail_ = false;
-    curIdx_ = -1;
+    cursor_ = Cursor{};
+    current_.reset();
+    resolved_ = true;
     eof_ = true;
     emit reset();
 }
@@ -244,206 +158,150 @@ void Query::requireActive() const
         throw AppError(QStringLiteral("Cannot perform this operation on a closed dataset"));
 }
 
-void Query::requireKeyed(const char *) const
+void Query::requireWritable() const
 {
     requireActive();
-    if (!plan_->keyed)
+    if (!plan_->writable())
         throw AppError(QStringLiteral("Cannot modify a read-only dataset"));
 }
 
-// Reads the next page of the snapshot; false when nothing more was there.
-bool Query::fetchPage(int rows)
+// Puts the cursor on a row by position; false (cursor unchanged) when there
+// is none there.
+bool Query::placeAt(int position)
 {
-    if (!isActive() || exhausted_ || announcing_)
+    const store::Row *row = cache_->at(position);
+    if (!row)
         return false;
-    const Plan &p = *plan_;
-    QString where = QStringLiteral("rowid <= ?") + appendedKeysExcluded();
-    QVariantList args;
-    if (!p.likeColumn.isEmpty()) {
-        where = QStringLiteral("%1 %2 ? AND ").arg(quoted(p.likeColumn), p.whereOp) + where;
-        args << (bindings_.isEmpty() ? QVariant(QString()) : bindings_.first());
+    const std::optional<int> head = cache_->knownHeadCount();
+    if (head && position >= *head)
+        cursor_ = Cursor{-1, position - *head};
+    else
+        cursor_ = Cursor{position, -1};
+    current_ = std::make_unique<store::Row>(*row);
+    return true;
+}
+
+// A freshly opened query stands on its first row without having read it.
+void Query::resolve()
+{
+    if (resolved_ || !isActive())
+        return;
+    resolved_ = true;
+    if (placeAt(0)) {
+        eof_ = false;
+    } else {
+        cursor_ = Cursor{};
+        current_.reset();
+        eof_ = true;
     }
-    args << p.bound;
-    QString order = QStringLiteral("rowid");
-    if (!head_.empty()) {
-        const Row &lastRow = head_.back();
-        if (p.orderColumn.isEmpty()) {
-            where += QStringLiteral(" AND rowid > ?");
-            args << lastRow.key;
-        } else {
-            // Key (column, rowid) in SQLite's order, nulls first.
-            const int oc = columns_.indexOf(p.orderColumn);
-            const QVariant lastValue = oc >= 0 ? lastRow.values.value(oc) : QVariant();
-            const QString c = quoted(p.orderColumn);
-            if (lastValue.isNull())
-                where += QStringLiteral(" AND ((%1 IS NULL AND rowid > ?) OR %1 IS NOT NULL)").arg(c);
-            else
-                where += QStringLiteral(" AND (%1 > ? OR (%1 = ? AND rowid > ?))").arg(c);
-            if (lastValue.isNull()) {
-                args << lastRow.key;
-            } else {
-                args << lastValue << lastValue << lastRow.key;
-            }
+    if (cache_->takeRetaken())
+        announceRetake();
+}
+
+std::optional<int> Query::knownPosition() const
+{
+    if (!isActive())
+        return std::nullopt;
+    if (!resolved_)
+        return 0;
+    if (cursor_.head >= 0)
+        return cursor_.head;
+    if (cursor_.appended >= 0) {
+        if (const auto head = cache_->knownHeadCount())
+            return *head + cursor_.appended;
+    }
+    return std::nullopt;
+}
+
+// Another connection (or another query of this one) changed the file: take
+// the state again and tell the grids, keeping the cursor on its row.
+void Query::syncIfStale()
+{
+    if (!announcing_ && cache_ && cache_->stale())
+        announceRetake();
+}
+
+void Query::announceRetake()
+{
+    announceScheduled_ = false;
+    if (!isActive() || announcing_)
+        return;
+    announcing_ = true;
+    struct Done {
+        bool &flag;
+        ~Done() { flag = false; }
+    } done{announcing_};
+    emit aboutToReset();
+    try {
+        if (cache_->stale())
+            cache_->retake();
+        cache_->takeRetaken();
+        relocate();
+    } catch (...) {
+        // The grids still get their reset; the error reaches the handler.
+        emit reset();
+        throw;
+    }
+    emit reset();
+    emit currentChanged();
+}
+
+void Query::relocate()
+{
+    if (!resolved_)
+        return;
+    if (current_) {
+        if (const auto at = cache_->positionOf(*current_); at && placeAt(*at)) {
+            eof_ = false;
+            return;
         }
     }
-    if (!p.orderColumn.isEmpty())
-        order = quoted(p.orderColumn) + QStringLiteral(", rowid");
-    QSqlQuery q(connection_.database());
-    q.setForwardOnly(true);
-    const QString text = QStringLiteral("SELECT rowid, * FROM %1 WHERE %2 ORDER BY %3 LIMIT %4")
-                             .arg(quoted(p.table), where, order)
-                             .arg(rows);
-    if (!q.prepare(text))
-        throwSql(q);
-    for (const QVariant &v : args)
-        q.addBindValue(v);
-    execOrThrow(q);
-    std::vector<Row> fetched;
-    while (q.next()) {
-        Row row;
-        row.key = q.value(0).toLongLong();
-        row.values.reserve(columns_.size());
-        for (int i = 0; i < columns_.size(); ++i)
-            row.values << q.value(i + 1);
-        fetched.push_back(std::move(row));
+    // The row is gone: the cursor takes its place, else the new last row.
+    const int before = cursor_.head >= 0 ? cursor_.head : cache_->headCount() + std::max(cursor_.appended, 0);
+    const int size = cache_->size();
+    if (size > 0 && placeAt(std::min(before, size - 1))) {
+        eof_ = false;
+        return;
     }
-    q.finish();
-    const bool nowExhausted = static_cast<int>(fetched.size()) < rows;
-    const int shownBefore = rowCountFetched();
-    const int shownAfter = shownBefore + static_cast<int>(fetched.size())
-        + (nowExhausted ? static_cast<int>(tail_.size()) : 0);
-    // A slot that reads on while this page is announced would read it twice.
-    announcing_ = true;
-    if (shownAfter > shownBefore)
-        if (!opening_)
-            emit aboutToInsertRows(shownBefore, shownAfter - 1);
-    for (auto &r : fetched)
-        head_.push_back(std::move(r));
-    exhausted_ = nowExhausted;
-    if (exhausted_)
-        headTotal_ = static_cast<int>(head_.size());
-    announcing_ = false;
-    if (shownAfter > shownBefore)
-        if (!opening_)
-            emit rowsInserted(shownBefore, shownAfter - 1);
-    return !fetched.empty();
+    cursor_ = Cursor{};
+    current_.reset();
+    eof_ = true;
 }
 
-void Query::fetchAll()
+void Query::scheduleAnnounce() const
 {
-    while (isActive() && !exhausted_ && fetchPage(kPageSize * 4)) {
+    if (announceScheduled_)
+        return;
+    announceScheduled_ = true;
+    auto *self = const_cast<Query *>(this);
+    QMetaObject::invokeMethod(
+        self,
+        [self] {
+            // Runs from the event loop: a file that cannot be read now shows
+            // at the next step a cashier takes, not here.
+            try {
+                self->announceRetake();
+            } catch (...) {
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+// A grid painting cached rows asks the file at most once per turn of the event
+// loop whether another program changed it meanwhile.
+void Query::checkFreshOncePerTurn() const
+{
+    if (freshnessChecked_ || !cache_)
+        return;
+    freshnessChecked_ = true;
+    auto *self = const_cast<Query *>(this);
+    QMetaObject::invokeMethod(self, [self] { self->freshnessChecked_ = false; }, Qt::QueuedConnection);
+    try {
+        if (cache_->stale())
+            scheduleAnnounce();
+    } catch (...) {
+        // A busy file is asked again next time.
     }
-}
-
-bool Query::ensureRow(int index)
-{
-    while (static_cast<int>(head_.size()) <= index && !exhausted_ && fetchPage(kPageSize)) {
-    }
-    return index < static_cast<int>(head_.size());
-}
-
-// SQLite gives a new row the largest key plus one, so after the newest row
-// was deleted a row appended here can take a key inside the snapshot's range;
-// it is listed once, with the appended rows.
-QString Query::appendedKeysExcluded() const
-{
-    QStringList keys;
-    for (const Row &r : tail_) {
-        if (r.key <= plan_->bound)
-            keys << QString::number(r.key);
-    }
-    return keys.isEmpty() ? QString()
-                          : QStringLiteral(" AND rowid NOT IN (%1)").arg(keys.join(QLatin1Char(',')));
-}
-
-int Query::headTotal()
-{
-    if (exhausted_)
-        return static_cast<int>(head_.size());
-    if (!headTotal_) {
-        const Plan &p = *plan_;
-        QSqlQuery q(connection_.database());
-        q.setForwardOnly(true);
-        QString text = QStringLiteral("SELECT count(*) FROM %1 WHERE rowid <= ?").arg(quoted(p.table))
-            + appendedKeysExcluded();
-        if (!p.likeColumn.isEmpty())
-            text += QStringLiteral(" AND %1 %2 ?").arg(quoted(p.likeColumn), p.whereOp);
-        if (!q.prepare(text))
-            throwSql(q);
-        q.addBindValue(p.bound);
-        if (!p.likeColumn.isEmpty())
-            q.addBindValue(bindings_.isEmpty() ? QVariant(QString()) : bindings_.first());
-        execOrThrow(q);
-        headTotal_ = q.next() ? q.value(0).toInt() : 0;
-        q.finish();
-    }
-    return *headTotal_;
-}
-
-int Query::rowCountFetched() const
-{
-    return static_cast<int>(head_.size()) + (exhausted_ ? static_cast<int>(tail_.size()) : 0);
-}
-
-bool Query::canFetchMore() const
-{
-    return isActive() && !exhausted_ && !announcing_;
-}
-
-void Query::fetchMore(int rows)
-{
-    fetchPage(rows);
-}
-
-const Query::Row *Query::rowAtShown(int index) const
-{
-    if (index < 0)
-        return nullptr;
-    if (index < static_cast<int>(head_.size()))
-        return &head_[index];
-    if (!exhausted_)
-        return nullptr;
-    const int j = index - static_cast<int>(head_.size());
-    return j < static_cast<int>(tail_.size()) ? &tail_[j] : nullptr;
-}
-
-QVariant Query::valueAt(int row, int column) const
-{
-    const Row *r = rowAtShown(row);
-    return r ? r->values.value(column) : QVariant();
-}
-
-QString Query::textAt(int row, int column) const
-{
-    return valueText(valueAt(row, column));
-}
-
-bool Query::isNumberColumn(int column) const
-{
-    return numeric_.value(column, false);
-}
-
-int Query::shownIndexOfCursor() const
-{
-    if (curIdx_ < 0)
-        return -1;
-    if (!curTail_)
-        return curIdx_;
-    return exhausted_ ? static_cast<int>(head_.size()) + curIdx_ : -1;
-}
-
-int Query::currentIndex() const
-{
-    return isActive() ? shownIndexOfCursor() : -1;
-}
-
-Query::Row *Query::currentRow()
-{
-    if (curIdx_ < 0)
-        return nullptr;
-    if (curTail_)
-        return curIdx_ < static_cast<int>(tail_.size()) ? &tail_[curIdx_] : nullptr;
-    return curIdx_ < static_cast<int>(head_.size()) ? &head_[curIdx_] : nullptr;
 }
 
 // Leaving a started row: a changed one is posted, an unchanged one dropped.
@@ -461,18 +319,17 @@ void Query::first()
 {
     requireActive();
     checkBrowse();
-    if (ensureRow(0)) {
-        curTail_ = false;
-        curIdx_ = 0;
-        eof_ = false;
-    } else if (!tail_.empty()) {
-        curTail_ = true;
-        curIdx_ = 0;
+    syncIfStale();
+    resolved_ = true;
+    if (placeAt(0)) {
         eof_ = false;
     } else {
-        curIdx_ = -1;
+        cursor_ = Cursor{};
+        current_.reset();
         eof_ = true;
     }
+    if (cache_->takeRetaken())
+        announceRetake();
     emit currentChanged();
 }
 
@@ -480,23 +337,31 @@ void Query::next()
 {
     requireActive();
     checkBrowse();
-    if (curIdx_ < 0) {
+    resolve();
+    if (!current_) {
         eof_ = true;
         return;
     }
-    if (!curTail_) {
-        if (ensureRow(curIdx_ + 1)) {
-            ++curIdx_;
-        } else if (!tail_.empty()) {
-            curTail_ = true;
-            curIdx_ = 0;
-        } else {
-            eof_ = true;
-            return;
+    bool moved = false;
+    if (cursor_.appended >= 0) {
+        if (cursor_.appended + 1 < cache_->appendedCount()) {
+            cursor_.appended += 1;
+            current_ = std::make_unique<store::Row>(cache_->appended()[cursor_.appended]);
+            moved = true;
         }
-    } else if (curIdx_ + 1 < static_cast<int>(tail_.size())) {
-        ++curIdx_;
     } else {
+        const int from = cursor_.head;
+        moved = placeAt(from + 1);
+        if (cache_->takeRetaken()) {
+            // The file changed under the walk: go on from where the row stands now.
+            const store::Row row = *current_;
+            emit aboutToReset();
+            const auto at = cache_->positionOf(row);
+            emit reset();
+            moved = at ? placeAt(*at + 1) : placeAt(from);
+        }
+    }
+    if (!moved) {
         eof_ = true;
         return;
     }
@@ -508,15 +373,18 @@ void Query::last()
 {
     requireActive();
     checkBrowse();
-    if (!tail_.empty()) {
-        curTail_ = true;
-        curIdx_ = static_cast<int>(tail_.size()) - 1;
+    syncIfStale();
+    resolved_ = true;
+    const int size = cache_->size();
+    if (size > 0 && placeAt(size - 1)) {
+        eof_ = false;
     } else {
-        fetchAll();
-        curTail_ = false;
-        curIdx_ = static_cast<int>(head_.size()) - 1;
+        cursor_ = Cursor{};
+        current_.reset();
+        eof_ = true;
     }
-    eof_ = curIdx_ < 0;
+    if (cache_->takeRetaken())
+        announceRetake();
     emit currentChanged();
 }
 
@@ -524,55 +392,85 @@ void Query::moveTo(int row)
 {
     requireActive();
     checkBrowse();
-    ensureRow(row);
-    if (row < 0 || row >= rowCountFetched())
+    syncIfStale();
+    resolved_ = true;
+    if (row < 0 || !placeAt(row)) {
+        if (cache_->takeRetaken())
+            announceRetake();
         return;
-    if (row < static_cast<int>(head_.size())) {
-        curTail_ = false;
-        curIdx_ = row;
-    } else {
-        curTail_ = true;
-        curIdx_ = row - static_cast<int>(head_.size());
     }
     eof_ = false;
+    if (cache_->takeRetaken())
+        announceRetake();
     emit currentChanged();
 }
 
 bool Query::eof()
 {
-    return !isActive() || eof_ || curIdx_ < 0;
+    if (!isActive())
+        return true;
+    resolve();
+    return eof_ || !current_;
 }
 
 bool Query::isEmpty()
 {
     requireActive();
-    return !ensureRow(0) && tail_.empty();
+    syncIfStale();
+    const bool empty = cache_->isEmpty();
+    if (cache_->takeRetaken())
+        announceRetake();
+    return empty;
 }
 
 int Query::recordCount()
 {
     requireActive();
-    return headTotal() + static_cast<int>(tail_.size());
+    syncIfStale();
+    const int n = cache_->size();
+    if (cache_->takeRetaken())
+        announceRetake();
+    return n;
 }
 
 int Query::recNo()
 {
     requireActive();
-    if (curIdx_ < 0)
+    resolve();
+    if (!current_)
         return 0;
-    return curTail_ ? headTotal() + curIdx_ + 1 : curIdx_ + 1;
+    if (cursor_.appended >= 0)
+        return cache_->headCount() + cursor_.appended + 1;
+    return cursor_.head + 1;
+}
+
+int Query::rowCountFetched()
+{
+    try {
+        return isActive() ? recordCount() : 0;
+    } catch (...) {
+        return isActive() ? cache_->knownSize().value_or(0) : 0;
+    }
+}
+
+int Query::rowsHeld() const
+{
+    return cache_ ? cache_->rowsHeld() + (current_ ? 1 : 0) : 0;
 }
 
 QStringList Query::fieldNames()
 {
     requireActive();
-    return columns_;
+    return plan_->columns();
 }
 
 int Query::columnIndex(const QString &name)
 {
-    for (int i = 0; i < columns_.size(); ++i) {
-        if (columns_[i].compare(name, Qt::CaseInsensitive) == 0)
+    if (!plan_)
+        return -1;
+    const QStringList &columns = plan_->columns();
+    for (int i = 0; i < columns.size(); ++i) {
+        if (columns[i].compare(name, Qt::CaseInsensitive) == 0)
             return i;
     }
     return -1;
@@ -581,6 +479,11 @@ int Query::columnIndex(const QString &name)
 bool Query::hasField(const QString &name)
 {
     return columnIndex(name) >= 0;
+}
+
+bool Query::isNumberColumn(int column) const
+{
+    return plan_ && plan_->isNumber(column);
 }
 
 int Query::fieldIndexOrThrow(const QString &name)
@@ -597,13 +500,42 @@ QVariant Query::fieldValue(const QString &name)
     const int i = fieldIndexOrThrow(name);
     if (state_ == State::Edit || state_ == State::Insert)
         return buffer_.value(i);
-    const Row *row = currentRow();
-    return row ? row->values.value(i) : QVariant();
+    resolve();
+    return current_ ? current_->values.value(i) : QVariant();
 }
 
 QString Query::fieldText(const QString &name)
 {
     return valueText(fieldValue(name));
+}
+
+QVariant Query::valueAt(int row, int column) const
+{
+    if (!isActive() || row < 0)
+        return {};
+    checkFreshOncePerTurn();
+    QVariant value;
+    try {
+        if (const store::Row *r = cache_->at(row))
+            value = r->values.value(column);
+    } catch (...) {
+        return {}; // a grid shows an empty cell; the next read tries again
+    }
+    if (cache_->takeRetaken())
+        scheduleAnnounce();
+    return value;
+}
+
+QString Query::textAt(int row, int column) const
+{
+    return valueText(valueAt(row, column));
+}
+
+int Query::currentIndex() const
+{
+    if (!isActive() || (resolved_ && !current_))
+        return -1;
+    return knownPosition().value_or(-1);
 }
 
 void Query::setFieldText(const QString &name, const QString &text)
@@ -612,16 +544,24 @@ void Query::setFieldText(const QString &name, const QString &text)
     if (state_ != State::Edit && state_ != State::Insert)
         throw AppError(QStringLiteral("Dataset not in edit or insert mode"));
     QVariant value;
-    if (numeric_.value(i)) {
-        if (!text.isEmpty()) {
-            const auto number = numtext::tryParse(text);
-            if (!number)
-                throw AppError(QStringLiteral("'%1' is not a valid floating point value for field '%2'")
-                                   .arg(text, columns_[i]));
-            value = static_cast<double>(*number);
+    try {
+        if (plan_->isNumber(i)) {
+            if (!text.isEmpty()) {
+                const auto number = numtext::tryParse(text);
+                if (!number)
+                    throw AppError(QStringLiteral("'%1' is not a valid floating point value for field '%2'")
+                                       .arg(text, plan_->columns()[i]));
+                value = static_cast<double>(*number);
+            }
+        } else {
+            schema::requireFits(plan_->listing().table.toLower(), plan_->columns()[i], text);
+            value = text;
         }
-    } else {
-        value = text;
+    } catch (...) {
+        // A refused value ends the handler: the row it was going into must
+        // not be stored later by a cursor move.
+        cancel();
+        throw;
     }
     buffer_[i] = value;
     assigned_[i] = true;
@@ -630,26 +570,26 @@ void Query::setFieldText(const QString &name, const QString &text)
 
 void Query::edit()
 {
-    requireKeyed("edit");
+    requireWritable();
     if (state_ == State::Edit || state_ == State::Insert)
         return;
-    const Row *row = currentRow();
-    if (!row) {
+    resolve();
+    if (!current_) {
         append();
         return;
     }
-    buffer_ = row->values;
-    assigned_ = QVector<bool>(columns_.size(), false);
+    buffer_ = current_->values;
+    assigned_ = QVector<bool>(plan_->columns().size(), false);
     modified_ = false;
     state_ = State::Edit;
 }
 
 void Query::append()
 {
-    requireKeyed("append");
+    requireWritable();
     checkBrowse();
-    buffer_ = QVector<QVariant>(columns_.size());
-    assigned_ = QVector<bool>(columns_.size(), false);
+    buffer_ = QVector<QVariant>(plan_->columns().size());
+    assigned_ = QVector<bool>(plan_->columns().size(), false);
     modified_ = false;
     state_ = State::Insert;
 }
@@ -663,24 +603,17 @@ void Query::cancel()
     modified_ = false;
 }
 
-std::optional<Query::Row> Query::readRow(qint64 key)
+void Query::rowGone(const char *operation)
 {
-    QSqlQuery q(connection_.database());
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?").arg(quoted(plan_->table))))
-        throwSql(q);
-    q.addBindValue(key);
-    execOrThrow(q);
-    std::optional<Row> result;
-    if (q.next()) {
-        Row row;
-        row.key = q.value(0).toLongLong();
-        for (int i = 0; i < columns_.size(); ++i)
-            row.values << q.value(i + 1);
-        result = std::move(row);
+    // The grid drops the row too (and its sums), so nothing shows what is gone.
+    try {
+        syncIfStale();
+    } catch (...) {
     }
-    q.finish();
-    return result;
+    const bool update = qstrcmp(operation, "update") == 0;
+    throw AppError(QStringLiteral("找不到要%1的行，它可能已被另一个程序删除：Row cannot be located for %2")
+                       .arg(update ? QStringLiteral("修改") : QStringLiteral("删除"),
+                            update ? QStringLiteral("updating") : QStringLiteral("deleting")));
 }
 
 void Query::post()
@@ -688,138 +621,155 @@ void Query::post()
     requireActive();
     if (state_ != State::Edit && state_ != State::Insert)
         throw AppError(QStringLiteral("Dataset not in edit or insert mode"));
-    const QString table = quoted(plan_->table);
+    const QStringList &columns = plan_->columns();
     QStringList names;
     QVariantList values;
-    for (int i = 0; i < columns_.size(); ++i) {
+    for (int i = 0; i < columns.size(); ++i) {
         if (assigned_.value(i)) {
-            names << quoted(columns_[i]);
+            names << columns[i];
             values << buffer_[i];
         }
     }
-    QSqlQuery q(connection_.database());
-    if (state_ == State::Insert) {
-        QString text;
-        if (names.isEmpty()) {
-            text = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
-        } else {
-            QStringList marks;
-            for (int i = 0; i < names.size(); ++i)
-                marks << QStringLiteral("?");
-            text = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                       .arg(table, names.join(QLatin1String(", ")), marks.join(QLatin1String(", ")));
-        }
-        if (!q.prepare(text))
-            throwSql(q);
-        for (const QVariant &v : values)
-            q.addBindValue(v);
-        execOrThrow(q);
-        const qint64 key = q.lastInsertId().toLongLong();
-        q.finish();
-        Row row;
-        if (auto stored = readRow(key)) {
-            row = std::move(*stored);
-        } else {
-            row.key = key;
-            row.values = buffer_;
-        }
-        cancel();
-        const bool shown = exhausted_;
-        const int index = static_cast<int>(head_.size() + tail_.size());
-        if (shown)
-            emit aboutToInsertRows(index, index);
-        tail_.push_back(std::move(row));
-        curTail_ = true;
-        curIdx_ = static_cast<int>(tail_.size()) - 1;
-        eof_ = false;
-        if (shown)
-            emit rowsInserted(index, index);
-    } else {
-        Row *row = currentRow();
-        if (!row) {
+    const bool wasFresh = cache_->freshBeforeWrite();
+    const State started = state_;
+    const QVector<QVariant> written = buffer_;
+    try {
+        if (started == State::Insert) {
+            const qint64 key = plan_->insert(names, values);
+            cache_->noteOwnWrite(wasFresh);
             cancel();
-            return;
+            store::Row row;
+            if (auto stored = plan_->rowByKey(key)) {
+                row = std::move(*stored);
+            } else {
+                row.key = key;
+                row.values = written;
+            }
+            const std::optional<int> size = cache_->knownSize();
+            if (size)
+                emit aboutToInsertRows(*size, *size);
+            cache_->noteAppended(std::move(row));
+            resolved_ = true;
+            cursor_ = Cursor{-1, cache_->appendedCount() - 1};
+            current_ = std::make_unique<store::Row>(cache_->appended().back());
+            eof_ = false;
+            if (size)
+                emit rowsInserted(*size, *size);
+        } else {
+            if (!current_) {
+                cancel();
+                return;
+            }
+            if (!names.isEmpty()) {
+                const int affected = plan_->update(current_->key, names, values);
+                cache_->noteOwnWrite(wasFresh);
+                if (affected == 0) {
+                    cancel();
+                    rowGone("update");
+                }
+                store::Row row;
+                if (auto stored = plan_->rowByKey(current_->key)) {
+                    row = std::move(*stored);
+                } else {
+                    row.key = current_->key;
+                    row.values = written;
+                }
+                const store::RowKey before = plan_->keyOf(*current_);
+                const store::RowKey after = plan_->keyOf(row);
+                const bool moved = plan_->ordered() && before.order != after.order;
+                const std::optional<int> shown = knownPosition();
+                if (moved)
+                    emit aboutToReset();
+                cache_->noteChanged(cursor_.head, row, moved);
+                current_ = std::make_unique<store::Row>(std::move(row));
+                if (moved) {
+                    relocate();
+                    emit reset();
+                } else if (shown) {
+                    emit rowChanged(*shown);
+                }
+            }
+            cancel();
         }
-        if (!names.isEmpty()) {
-            QStringList sets;
-            for (const QString &n : names)
-                sets << n + QStringLiteral(" = ?");
-            if (!q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                               .arg(table, sets.join(QLatin1String(", ")))))
-                throwSql(q);
-            for (const QVariant &v : values)
-                q.addBindValue(v);
-            q.addBindValue(row->key);
-            execOrThrow(q);
-            q.finish();
-            if (auto stored = readRow(row->key))
-                row->values = stored->values;
-            else
-                row->values = buffer_;
-        }
+    } catch (...) {
+        // A failed write leaves no started row behind for a later click to store.
         cancel();
-        const int shown = shownIndexOfCursor();
-        if (shown >= 0)
-            emit rowChanged(shown);
+        throw;
     }
     emit currentChanged();
 }
 
 void Query::remove()
 {
-    requireKeyed("delete");
+    requireWritable();
     if (state_ == State::Insert) {
         cancel();
         return;
     }
     cancel();
-    Row *row = currentRow();
-    if (!row)
+    resolve();
+    if (!current_)
         throw AppError(QStringLiteral("Cannot perform this operation on an empty dataset"));
-    QSqlQuery q(connection_.database());
-    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(plan_->table))))
-        throwSql(q);
-    q.addBindValue(row->key);
-    execOrThrow(q);
-    q.finish();
+    const bool wasFresh = cache_->freshBeforeWrite();
+    const int affected = plan_->remove(current_->key);
+    cache_->noteOwnWrite(wasFresh);
+    if (affected == 0)
+        rowGone("delete");
 
     // The deleted row's place is taken now: a slot of the notice below may
-    // move the cursor, and the row that leaves the snapshot is the deleted one.
-    const int shown = shownIndexOfCursor();
-    const bool inTail = curTail_;
-    const int index = curIdx_;
-    if (shown >= 0)
-        emit aboutToRemoveRow(shown);
-    if (inTail) {
-        tail_.erase(tail_.begin() + index);
-    } else {
-        head_.erase(head_.begin() + index);
-        if (headTotal_ && !exhausted_)
-            headTotal_ = *headTotal_ - 1;
-    }
-    curTail_ = inTail;
-    curIdx_ = index;
-    if (shown >= 0)
-        emit rowRemoved(shown);
+    // move the cursor, and the row that leaves the list is the deleted one.
+    const Cursor at = cursor_;
+    const store::Row gone = *current_;
+    const std::optional<int> shown = knownPosition();
+    if (shown)
+        emit aboutToRemoveRow(*shown);
+    cache_->noteRemoved(at.head, gone);
+    if (shown)
+        emit rowRemoved(*shown);
 
     // The cursor goes to the next row, else to the new last one.
-    if (!curTail_) {
-        if (ensureRow(curIdx_)) {
-            // stays on the row that moved up into this place
-        } else if (!tail_.empty()) {
-            curTail_ = true;
-            curIdx_ = 0;
+    bool placed = false;
+    if (at.appended >= 0) {
+        const int count = cache_->appendedCount();
+        if (count > 0) {
+            cursor_ = Cursor{-1, std::min(at.appended, count - 1)};
+            current_ = std::make_unique<store::Row>(cache_->appended()[cursor_.appended]);
+            placed = true;
         } else {
-            curIdx_ = static_cast<int>(head_.size()) - 1;
+            const int head = cache_->headCount();
+            placed = head > 0 && placeAt(head - 1);
         }
-    } else if (curIdx_ >= static_cast<int>(tail_.size())) {
-        curIdx_ = static_cast<int>(tail_.size()) - 1;
-        if (curIdx_ < 0) {
-            curTail_ = false;
-            fetchAll();
-            curIdx_ = static_cast<int>(head_.size()) - 1;
-        }
+    } else {
+        placed = placeAt(at.head) || (at.head > 0 && placeAt(at.head - 1));
     }
-    eof_ = curIdx_ < 0;
+    if (!placed) {
+        cursor_ = Cursor{};
+        current_.reset();
+    }
+    eof_ = !placed;
+    if (cache_->takeRetaken())
+        announceRetake();
     emit currentChanged();
+}
+
+QVector<std::optional<qint64>> Query::columnSums(const QStringList &columns)
+{
+    QVector<std::optional<qint64>> out(columns.size(), qint64(0));
+    if (!isActive())
+        return out;
+    syncIfStale();
+    QVector<int> known;
+    for (const QString &c : columns) {
+        const int i = columnIndex(c);
+        if (i >= 0)
+            known << i;
+    }
+    const QVector<std::optional<qint64>> sums = cache_->sums(known);
+    if (cache_->takeRetaken())
+        announceRetake();
+    for (int i = 0, k = 0; i < columns.size(); ++i) {
+        if (columnIndex(columns[i]) >= 0)
+            out[i] = sums.value(k++);
+    }
+    return out;
 }

@@ -1,23 +1,40 @@
 #pragma once
-// A query on a connection, in the manner the windows use it: an SQL text,
-// a snapshot of the result with a cursor, fields by name as text, and row
-// operations (edit, append, post, delete).
+// A query on a connection, in the manner the windows use it: what it lists,
+// a cursor over the result, fields by name as text, and row operations
+// (edit, append, post, delete).
 //
-// Rows are read when a cursor or a grid needs them, a page at a time, and no
-// statement stays open between events: opening "select * from xstj" costs the
-// same with a million archived tickets as with none. The snapshot is bounded
-// by the table's largest row key at opening, so rows that other connections
-// add later are seen only after a reopen; rows appended through this query
-// follow the snapshot at its end.
+// Three parts: the plan (store/Plan.h) turns what is listed into statements
+// that read rows by key; the row cache (store/RowCache.h) keeps a bounded
+// window of rows by position; the cursor and the started row live here.
+// Opening costs the same with a million archived tickets as with none; no
+// statement stays open between events.
+//
+// What is listed is either a store::Listing handed over with setListing(),
+// or one of the SQL texts the windows use ("select * from T", with an
+// optional "where C like ?" / "where C = ?" and "order by C", or
+// "select distinct C from T"); any other text is refused when opened.
+//
+// The rows, their count and the sums describe one state of the file, bounded
+// by the largest row key at opening: rows other connections add later are
+// seen after a reopen, rows appended through this query follow at the end,
+// and a row another connection deletes leaves the list, its count and its
+// sums together (the query takes the state again and reports a reset).
+#include "store/Listing.h"
+
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
 #include <memory>
 #include <optional>
-#include <vector>
 
 class Connection;
+
+namespace store {
+class Plan;
+class RowCache;
+struct Row;
+} // namespace store
 
 class Query : public QObject {
     Q_OBJECT
@@ -34,10 +51,16 @@ public:
     void clearSql();
     void addSql(const QString &line);
     void setSql(const QString &text);
-    QString sql() const { return sqlLines_.join(QLatin1Char('\n')); }
-    void bindValue(const QVariant &value) { bindings_.append(value); }
+    QString sql() const;
+    void bindValue(const QVariant &value);
     void clearBindings() { bindings_.clear(); }
     const QVariantList &bindings() const { return bindings_; }
+
+    // What to list, told explicitly (closes the query; open() lists it).
+    void setListing(const store::Listing &listing);
+    // What the query lists (or will list when opened); nullopt for a text the
+    // store does not list.
+    std::optional<store::Listing> listing() const;
 
     void open();
     void close();
@@ -62,34 +85,51 @@ public:
     // empty text, and empty text when there is no current row.
     QString fieldText(const QString &name);
     QVariant fieldValue(const QString &name);
-    // Writes into the started row; a number column converts the text
-    // (empty stores null) or fails with the field's conversion message.
+    // Writes into the started row; a number column converts the text (empty
+    // stores null) or fails with the field's conversion message, a text
+    // longer than its column is refused. A refusal cancels the started row.
     void setFieldText(const QString &name, const QString &text);
 
     void edit();   // on an empty result, starts a new row instead
     void append(); // starts a new row at the end
+    // Stores the started row. A failure cancels it (nothing is left to be
+    // stored later by a cursor move); an edited row another program deleted
+    // meanwhile is an error, never a silent success.
     void post();
     void cancel();
-    void remove(); // deletes the current row
+    // Deletes the current row; a row another program deleted meanwhile is an error.
+    void remove();
 
-    // For grids and sums: rows already read, whether more can be read, and
-    // reading on. rowCountFetched() counts only rows a grid may show now.
-    int rowCountFetched() const;
-    bool canFetchMore() const;
-    void fetchMore(int rows = kPageSize);
-    // Column value of a shown row, as text / as value.
+    // Footer sums of number columns over every row the query lists, computed
+    // by the database over the same state as the rows: fixed point with four
+    // decimals; a column whose sum does not fit comes back empty, an unknown
+    // column 0.
+    QVector<std::optional<qint64>> columnSums(const QStringList &columns);
+
+    // For grids and sums: every row is available by position and read when
+    // asked for (rowCountFetched() is the record count, nothing is fetched
+    // ahead). Never throw.
+    int rowCountFetched();
+    // Rows the query keeps in memory now: a bounded window of pages, the rows
+    // appended through it and the cursor's row.
+    int rowsHeld() const;
+    bool canFetchMore() const { return false; }
+    void fetchMore(int rows = kPageSize) { (void)rows; }
+    // Column value of a row by position, as text / as value; empty past the
+    // end or when the row cannot be read.
     QString textAt(int row, int column) const;
     QVariant valueAt(int row, int column) const;
     int columnIndex(const QString &name); // -1 if absent
     bool isNumberColumn(int column) const;
-    int currentIndex() const; // index of the current row among shown rows, -1 if none
-    // Moves the cursor to a shown row (a grid click).
+    int currentIndex() const; // position of the current row, -1 if none
+    // Moves the cursor to a row by position (a grid click).
     void moveTo(int row);
-    // Visits every row of the snapshot (reads all of it).
+    // Visits every row by position, reading a page at a time (memory stays
+    // bounded however long the list).
     template <class F> void forEachRow(F &&f)
     {
-        fetchAll();
-        for (int i = 0; i < rowCountFetched(); ++i)
+        const int n = recordCount();
+        for (int i = 0; i < n; ++i)
             f(i);
     }
 
@@ -98,7 +138,7 @@ public:
 signals:
     // Shown rows change; "about to" comes before the change, as models need.
     void aboutToReset();
-    void reset(); // opened or closed
+    void reset(); // opened, closed, or taken again after another program's change
     void aboutToInsertRows(int first, int last);
     void rowsInserted(int first, int last);
     void rowChanged(int row);
@@ -107,52 +147,45 @@ signals:
     void currentChanged();
 
 private:
-    struct Row {
-        qint64 key = 0;
-        QVector<QVariant> values;
+    struct Cursor {
+        int head = -1;     // position among the rows of the state taken
+        int appended = -1; // index among the rows appended through the query
     };
-    struct Plan;
 
-    void ensureOpen() const;
-    void prepareColumns();
-    bool fetchPage(int rows);
-    void fetchAll();
-    bool ensureRow(int index);
-    int headTotal();
-    QString appendedKeysExcluded() const;
-    Row *currentRow();
-    const Row *rowAtShown(int index) const;
-    int shownIndexOfCursor() const;
-    void checkBrowse();
-    int fieldIndexOrThrow(const QString &name);
-    std::optional<Row> readRow(qint64 key);
     void requireActive() const;
-    void requireKeyed(const char *what) const;
+    void requireWritable() const;
+    int fieldIndexOrThrow(const QString &name);
+    void resolve();
+    bool placeAt(int position);
+    std::optional<int> knownPosition() const;
+    void checkBrowse();
+    void syncIfStale();
+    void announceRetake();
+    void relocate();
+    void checkFreshOncePerTurn() const;
+    void scheduleAnnounce() const;
+    [[noreturn]] void rowGone(const char *operation);
 
     Connection &connection_;
     QStringList sqlLines_;
     QVariantList bindings_;
+    std::optional<store::Listing> explicit_;
     State state_ = State::Inactive;
 
-    // What the text means, worked out at open.
-    std::unique_ptr<Plan> plan_;
-    QStringList columns_;
-    QVector<bool> numeric_;
+    std::unique_ptr<store::Plan> plan_;
+    std::unique_ptr<store::RowCache> cache_;
 
-    std::vector<Row> head_;   // rows of the snapshot read so far, in result order
-    std::vector<Row> tail_;   // rows appended through this query, after the snapshot
-    bool exhausted_ = false;  // head_ holds the whole snapshot
-    bool opening_ = false;
-    bool announcing_ = false; // rows being reported to models
-    std::optional<int> headTotal_;
-
-    // Cursor: a row of head_ or of tail_; none on an empty result.
-    bool curTail_ = false;
-    int curIdx_ = -1;
+    Cursor cursor_;
+    std::unique_ptr<store::Row> current_; // the cursor's row as read
+    bool resolved_ = true;                // false: on the first row, not read yet
     bool eof_ = true;
 
     // Started row.
     QVector<QVariant> buffer_;
     QVector<bool> assigned_;
     bool modified_ = false;
+
+    bool announcing_ = false; // a reset is being told: slots that count must not start another
+    mutable bool freshnessChecked_ = false;
+    mutable bool announceScheduled_ = false;
 };

@@ -3,7 +3,9 @@
 // use these names; text columns with a fixed length say how long a text may be.
 #include "store/AppError.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace schema {
 
@@ -37,6 +39,28 @@ inline const QString yonghuming = QStringLiteral("用户名");
 inline const QString mima = QStringLiteral("密码");
 inline const QString quanxian = QStringLiteral("权限");
 } // namespace col
+
+// The seven tables with the columns the program reads and writes. A data.mdb
+// missing any of them is not a database of this program.
+struct TableColumns {
+    QString table;
+    QStringList columns;
+};
+inline const QList<TableColumns> &requiredTables()
+{
+    static const QList<TableColumns> all = {
+        {spxx, {col::pinming, col::danjia}},
+        {xsxx, {col::ID, col::danhao, col::shijian, col::kehu, col::dianhua, col::pinming, col::danjia,
+                col::shuliang, col::jine, col::zhehou, col::beizhu}},
+        {dynr, {col::ID, col::dianming, col::beizhu}},
+        {xstj, {col::danhao, col::shijian, col::shuliang, col::jine, col::zhehou, col::shouyinyuan}},
+        {xsmx, {col::danhao, col::shijian, col::kehu, col::dianhua, col::pinming, col::danjia, col::shuliang,
+                col::jine, col::zhehou}},
+        {id, {col::kehu, col::dianhua, col::pos, col::print}},
+        {username, {col::yonghuming, col::mima, col::quanxian}},
+    };
+    return all;
+}
 
 // The longest text a column holds, in characters; 0 where none is set. Follows
 // data/schema.sql; a catalogue name is held to a ticket line's length.

@@ -15,14 +15,14 @@ namespace ui {
 QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *parent)
     : QAbstractTableModel(parent), query_(query), columns_(std::move(columns))
 {
-    rows_ = query_.rowCountFetched();
+    rows_ = countRows();
     connect(&query_, &Query::aboutToReset, this, [this] {
         ++changing_;
         beginResetModel();
     });
     connect(&query_, &Query::reset, this, [this] {
         fieldIndex_.clear();
-        rows_ = query_.rowCountFetched();
+        rows_ = countRows();
         endResetModel();
         if (changing_ > 0)
             --changing_;
@@ -31,8 +31,8 @@ QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *paren
         ++changing_;
         beginInsertRows({}, first, last);
     });
-    connect(&query_, &Query::rowsInserted, this, [this](int, int) {
-        rows_ = query_.rowCountFetched();
+    connect(&query_, &Query::rowsInserted, this, [this](int first, int last) {
+        rows_ += last - first + 1;
         endInsertRows();
         --changing_;
         // The row numbers of the rows after an insertion change too.
@@ -47,12 +47,19 @@ QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *paren
         beginRemoveRows({}, row, row);
     });
     connect(&query_, &Query::rowRemoved, this, [this](int) {
-        rows_ = query_.rowCountFetched();
+        rows_ -= 1;
         endRemoveRows();
         --changing_;
         if (rows_ > 0)
             emit dataChanged(index(0, 0), index(rows_ - 1, 0));
     });
+}
+
+// The list's length is known when it opens (a count by the database); the
+// rows themselves are read as they are shown.
+int QueryModel::countRows() const
+{
+    return query_.isActive() ? query_.rowCountFetched() : 0;
 }
 
 int QueryModel::rowCount(const QModelIndex &parent) const
@@ -114,17 +121,6 @@ QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int ro
     return {};
 }
 
-bool QueryModel::canFetchMore(const QModelIndex &parent) const
-{
-    return !parent.isValid() && query_.canFetchMore();
-}
-
-void QueryModel::fetchMore(const QModelIndex &parent)
-{
-    if (!parent.isValid())
-        guarded([this] { query_.fetchMore(); });
-}
-
 ListGrid::ListGrid(Query &query, QVector<GridColumn> columns, QWidget *parent)
     : QTableView(parent), model_(new QueryModel(query, std::move(columns), this))
 {
@@ -135,6 +131,8 @@ ListGrid::ListGrid(Query &query, QVector<GridColumn> columns, QWidget *parent)
     setAlternatingRowColors(false); // the model paints the two row colours
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    // Rows of one height: a list of a million rows lays out without measuring each.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setSectionsClickable(true);

@@ -1,8 +1,9 @@
 #pragma once
 // The read-only list grid over one query: a first column 序号 with the row's
 // position, whole rows selected, rows alternately white and light grey,
-// numbers shown "#0.##". It reads rows as it needs them and moves the query's
-// cursor with its current row.
+// numbers shown "#0.##". Its row count is the query's record count, known
+// when the list opens; rows are read from the query's bounded cache as they
+// are painted, and the grid moves the query's cursor with its current row.
 #include <QAbstractTableModel>
 #include <QTableView>
 #include <QVector>
@@ -26,8 +27,6 @@ public:
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool canFetchMore(const QModelIndex &parent) const override;
-    void fetchMore(const QModelIndex &parent) override;
     Query &query() const { return query_; }
     const QVector<GridColumn> &columns() const { return columns_; }
     // Rows are being inserted, removed or reset: a current row the view
@@ -35,6 +34,8 @@ public:
     bool changingRows() const { return changing_ > 0; }
 
 private:
+    int countRows() const;
+
     Query &query_;
     QVector<GridColumn> columns_;
     mutable QVector<int> fieldIndex_;

@@ -3,11 +3,15 @@
 // two windows (or two running copies) write side by side.
 #include "store/AppError.h"
 #include "store/Connection.h"
+#include "store/InstanceLock.h"
 #include "store/Query.h"
+#include "support/DamagedFiles.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -46,13 +50,16 @@ private slots:
     void followsCurrentDirectoryAtEachOpen();
     void missingFileIsNeverCreated_data();
     void missingFileIsNeverCreated();
-    void foreignFileIsLeftAlone();
+    void damagedFileIsRefused_data();
+    void damagedFileIsRefused();
+    void oneInstanceLockPerFile();
     void runtimeStringNamesCurrentFolder_data();
     void runtimeStringNamesCurrentFolder();
     void designStringsUseRelativeFile();
     void dataSourceReadsQuotedValue();
-    void opensInWalMode();
-    void secondConnectionWritesWhileFirstReads();
+    void walFileIsTurnedIntoOneFile();
+    void deliveredFileUsesRollbackJournal();
+    void queriesHoldNoLockBetweenEvents();
 };
 
 void TestConnection::followsCurrentDirectoryAtEachOpen()
@@ -117,30 +124,62 @@ void TestConnection::missingFileIsNeverCreated()
     QVERIFY(c.isOpen());
 }
 
-void TestConnection::foreignFileIsLeftAlone()
+void TestConnection::damagedFileIsRefused_data()
 {
-    // An owner may copy the old program's data.mdb (not an SQLite file) here.
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason"); // what the message names beside the file
+    QTest::newRow("empty file") << u"empty"_s << u"空"_s;
+    QTest::newRow("text file") << u"text"_s << u"SQLite"_s;
+    QTest::newRow("the old program's file") << u"jet"_s << u"SQLite"_s;
+    QTest::newRow("another program's database") << u"other sqlite"_s << u"xsxx"_s;
+    QTest::newRow("a table missing") << u"no xsmx"_s << u"xsmx"_s;
+    QTest::newRow("a column missing") << u"xsxx without 折后"_s << u"折后"_s;
+}
+
+void TestConnection::damagedFileIsRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
     testing::TempWorkDir work(false);
-    const QByteArray foreign = QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4096, '\x5a');
-    {
-        QFile f(work.file(u"data.mdb"_s));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(foreign);
-    }
+    const QString path = work.file(u"data.mdb"_s);
+    testing::writeDamagedDatabase(path, kind);
+    const QByteArray before = testing::fileBytes(path);
+
     Connection c;
     QString message;
     try {
         c.open();
-        QFAIL("a file that is no database opened");
+        QFAIL("a file that is not a database of the program opened");
     } catch (const AppError &e) {
         message = e.message();
     }
-    QVERIFY2(message.contains(u"data.mdb"_s), qPrintable(message));
+    QVERIFY2(message.contains(QDir::toNativeSeparators(path)), qPrintable(message));
+    QVERIFY2(message.contains(u"不是本程序的数据库"_s), qPrintable(message));
+    QVERIFY2(message.contains(reason), qPrintable(message));
     QVERIFY(!c.isOpen());
-    QFile f(work.file(u"data.mdb"_s));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), foreign);
-    QVERIFY(!QFile::exists(work.file(u"data.mdb-wal"_s)));
+    // Nothing was written into it or beside it.
+    QCOMPARE(testing::fileBytes(path), before);
+    QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"data.mdb"_s});
+}
+
+void TestConnection::oneInstanceLockPerFile()
+{
+    testing::TempWorkDir work;
+    const QString other = work.file(u"other"_s);
+    QVERIFY(QDir().mkpath(other));
+    const QString here = work.file(u"data.mdb"_s);
+
+    store::InstanceLock first;
+    QCOMPARE(first.acquire(here), store::InstanceLock::Result::Acquired);
+    QVERIFY(QFile::exists(here + u".lock"_s));
+    store::InstanceLock second;
+    QCOMPARE(second.acquire(here), store::InstanceLock::Result::HeldElsewhere);
+    QVERIFY(!second.held());
+    // Another shop's file in another folder is not held.
+    store::InstanceLock elsewhere;
+    QCOMPARE(elsewhere.acquire(other + u"/data.mdb"_s), store::InstanceLock::Result::Acquired);
+    first.release();
+    QCOMPARE(second.acquire(here), store::InstanceLock::Result::Acquired);
 }
 
 void TestConnection::runtimeStringNamesCurrentFolder_data()
@@ -180,65 +219,105 @@ void TestConnection::dataSourceReadsQuotedValue()
     QCOMPARE(connstr::dataSource(u"Provider=x;Mode=1"_s), QString());
 }
 
-void TestConnection::opensInWalMode()
+void TestConnection::walFileIsTurnedIntoOneFile()
 {
     testing::TempWorkDir work;
-    // Start from a file in the old rollback mode: the program must switch it.
-    testing::exec(u"PRAGMA journal_mode=DELETE"_s);
-    QCOMPARE(testing::scalar(u"PRAGMA journal_mode"_s).toString(), u"delete"_s);
+    // An earlier version left the file in WAL mode, with recent rows only in
+    // data.mdb-wal: the state of a copy taken while it ran, or after a crash.
+    const QString crashed = work.file(u"crashed"_s);
+    QVERIFY(QDir().mkpath(crashed));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"old-version"_s);
+        db.setDatabaseName(work.file(u"data.mdb"_s));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(u"PRAGMA journal_mode=WAL"_s));
+        QVERIFY(q.exec(u"PRAGMA wal_autocheckpoint=0"_s));
+        QVERIFY(q.exec(u"insert into xstj (单号, 收银员) values ('20240101080000', '张三')"_s));
+        QVERIFY(q.exec(u"insert into spxx (品名, 单价) values ('苹果', 2.5)"_s));
+        for (const QString &f : {u"data.mdb"_s, u"data.mdb-wal"_s})
+            QVERIFY(QFile::copy(work.file(f), crashed + u'/' + f));
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"old-version"_s);
+    QDir::setCurrent(crashed);
+    QVERIFY(QFileInfo(u"data.mdb-wal"_s).size() > 0);
 
     Connection c;
     c.open();
-    QCOMPARE(testing::scalar(u"PRAGMA journal_mode"_s).toString(), u"wal"_s);
+    QCOMPARE(testing::scalar(u"PRAGMA journal_mode"_s).toString(), u"delete"_s);
+    c.close();
+    QVERIFY(!QFile::exists(u"data.mdb-wal"_s));
+    // data.mdb alone, as an owner backs it up, holds the rows.
+    const QString backup = work.file(u"backup"_s);
+    QVERIFY(QDir().mkpath(backup));
+    QVERIFY(QFile::copy(u"data.mdb"_s, backup + u"/data.mdb"_s));
+    QDir::setCurrent(backup);
+    QCOMPARE(testing::rows(u"select 单号, 收银员 from xstj"_s), (QList<QStringList>{{u"20240101080000"_s, u"张三"_s}}));
+    QCOMPARE(testing::scalar(u"select count(*) from spxx where 品名 = '苹果'"_s).toInt(), 1);
 }
 
-void TestConnection::secondConnectionWritesWhileFirstReads()
+void TestConnection::deliveredFileUsesRollbackJournal()
 {
     testing::TempWorkDir work;
-    testing::exec(u"PRAGMA journal_mode=DELETE"_s);
-    testing::exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
-                  "INSERT INTO xstj (单号, 数量) SELECT printf('D%04d', i), i FROM n"_s);
+    QCOMPARE(testing::scalar(u"PRAGMA journal_mode"_s).toString(), u"delete"_s);
+    Connection c;
+    c.open();
+    QSqlQuery q(c.database());
+    QVERIFY(q.exec(u"PRAGMA synchronous"_s) && q.next());
+    QCOMPARE(q.value(0).toInt(), 2); // FULL
+    q.finish();
+    // A written row lands in data.mdb itself: no log file beside it.
+    Query products(c, u"select * from spxx"_s);
+    products.open();
+    products.append();
+    products.setFieldText(u"品名"_s, u"苹果"_s);
+    products.post();
+    QVERIFY(!QFile::exists(work.file(u"data.mdb-wal"_s)));
+    QVERIFY(!QFile::exists(work.file(u"data.mdb-journal"_s)));
+}
 
+void TestConnection::queriesHoldNoLockBetweenEvents()
+{
+    testing::TempWorkDir work;
+    testing::exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                  "INSERT INTO xstj (单号, 数量, 时间) SELECT printf('D%04d', i), i, printf('T%04d', 3001 - i) FROM n"_s);
+
+    // A list read partly, in both orders, a count, sums and a distinct list:
+    // none of it may leave a statement or a transaction open.
     Connection first;
-    Query reading(first, u"select * from xstj"_s);
+    Query reading(first, u"select * from xstj order by 时间"_s);
     reading.open();
-    QVERIFY(reading.canFetchMore());
-    reading.next();
-    // A statement of the first connection is in the middle of its rows.
-    QSqlQuery open(first.database());
-    open.setForwardOnly(true);
-    QVERIFY(open.exec(u"select 单号 from xstj"_s));
-    QVERIFY(open.next());
+    for (int i = 0; i < 300; ++i)
+        reading.next();
+    QCOMPARE(reading.recordCount(), 3000);
+    reading.valueAt(2900, 0);
+    reading.columnSums({u"数量"_s});
+    Query numbers(first, u"select distinct 单号 from xstj"_s);
+    numbers.open();
+    numbers.next();
 
-    // Short busy wait: a lock must not happen at all, not merely clear.
+    // Another program writes without waiting at all.
     Connection second;
     second.open();
-    {
-        QSqlQuery t(second.database());
-        QVERIFY(t.exec(u"PRAGMA busy_timeout=200"_s));
-    }
-    Query writing(second, u"select * from xstj"_s);
-    try {
-        writing.open();
-        writing.append();
-        writing.setFieldText(u"单号"_s, u"NEW"_s);
-        writing.post();
-    } catch (const AppError &e) {
-        QFAIL(qPrintable(e.message()));
-    }
-    open.finish();
-    QCOMPARE(testing::scalar(u"select count(*) from xstj where 单号 = 'NEW'"_s).toInt(), 1);
+    QSqlQuery t(second.database());
+    QVERIFY(t.exec(u"PRAGMA busy_timeout=0"_s));
+    QVERIFY2(t.exec(u"BEGIN IMMEDIATE"_s), qPrintable(t.lastError().text()));
+    QVERIFY(t.exec(u"insert into xstj (单号) values ('NEW')"_s));
+    QVERIFY2(t.exec(u"COMMIT"_s), qPrintable(t.lastError().text()));
+    t.finish();
 
     // The first connection reads on and can write as well.
     int seen = 0;
     for (reading.first(); !reading.eof(); reading.next())
         ++seen;
-    QCOMPARE(seen, 300);
+    QCOMPARE(seen, 3000);
     reading.first();
     reading.edit();
     reading.setFieldText(u"收银员"_s, u"张三"_s);
     reading.post();
-    QCOMPARE(testing::scalar(u"select 收银员 from xstj where 单号 = 'D0001'"_s).toString(), u"张三"_s);
+    QCOMPARE(testing::scalar(u"select 收银员 from xstj where 单号 = 'D3000'"_s).toString(), u"张三"_s);
 }
 
 QTEST_GUILESS_MAIN(TestConnection)

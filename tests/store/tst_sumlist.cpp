@@ -24,7 +24,7 @@ QString text(std::optional<qint64> total)
     return total ? QString::number(*total) : u"unknown"_s;
 }
 
-void store(const QVariant &quantity, const QVariant &amount, const QVariant &afterDiscount)
+void storeLine(const QVariant &quantity, const QVariant &amount, const QVariant &afterDiscount)
 {
     testing::exec(u"insert into xsxx (品名, 数量, 金额, 折后) values ('品', ?, ?, ?)"_s,
                   {quantity, amount, afterDiscount});
@@ -112,7 +112,7 @@ void TestSumList::storedLines()
     QFETCH(QString, total);
 
     for (const QVariant &a : amounts)
-        store(1, a, 2);
+        storeLine(1, a, 2);
     open();
     // The other columns are counted on their own.
     const QString lineCount = QString::number(amounts.size() * 10000);
@@ -121,8 +121,8 @@ void TestSumList::storedLines()
 
 void TestSumList::followsTheQuery()
 {
-    store(1.5, 2.675, 2.5);
-    store(2, 10.1, QVariant());
+    storeLine(1.5, 2.675, 2.5);
+    storeLine(2, 10.1, QVariant());
     open();
     QCOMPARE(totals(), (QStringList{u"35000"_s, u"127750"_s, u"25000"_s}));
 
@@ -150,7 +150,7 @@ void TestSumList::followsTheQuery()
 // count must neither stop the grid from showing it nor throw.
 void TestSumList::gridAndSumsAgreeWhateverARowHolds()
 {
-    store(1, 5, 5);
+    storeLine(1, 5, 5);
     open();
     ui::ListGrid grid(*lines_, {{u"序号"_s, QString(), 45, false}, {u"金额"_s, u"金额"_s, 105, true}});
     QAbstractItemModelTester tester(grid.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -173,9 +173,9 @@ void TestSumList::gridAndSumsAgreeWhateverARowHolds()
 
 void TestSumList::sumWithoutARow()
 {
-    store(1, 1, 1);
-    store(1, 9e14 - 1, 1);
-    store(1, 2, 1);
+    storeLine(1, 1, 1);
+    storeLine(1, 9e14 - 1, 1);
+    storeLine(1, 2, 1);
     open();
     QCOMPARE(text(sums_->total(1)), u"unknown"_s);
     QCOMPARE(text(sums_->sumWithout(1, 1)), u"30000"_s);

@@ -1,0 +1,224 @@
+#include "store/Engine.h"
+
+#include "store/AppError.h"
+#include "store/NumberText.h"
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <sqlite3.h>
+
+namespace store {
+
+EngineFailure classify(const QSqlError &error)
+{
+    if (!error.isValid())
+        return EngineFailure::None;
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff; // primary code of an extended one
+    const QString text = error.databaseText();
+    if (ok) {
+        switch (code) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return EngineFailure::Busy;
+        case SQLITE_FULL:
+            return EngineFailure::Full;
+        case SQLITE_READONLY:
+            return EngineFailure::ReadOnly;
+        case SQLITE_CANTOPEN:
+            return EngineFailure::CantOpen;
+        case SQLITE_NOTADB:
+            return EngineFailure::NotADatabase;
+        case SQLITE_CORRUPT:
+            return EngineFailure::Corrupt;
+        case SQLITE_IOERR:
+            return EngineFailure::IoError;
+        default:
+            break;
+        }
+    }
+    if (text.startsWith(QLatin1String("no such table")) || text.startsWith(QLatin1String("no such column"))
+        || text.contains(QLatin1String("has no column named")))
+        return EngineFailure::MissingSchema;
+    return EngineFailure::Other;
+}
+
+QString engineMessage(const QSqlError &error)
+{
+    QString engine = error.databaseText();
+    if (engine.isEmpty())
+        engine = error.text();
+    QString what;
+    switch (classify(error)) {
+    case EngineFailure::Busy:
+        what = QStringLiteral("数据库正忙，另一个程序正在使用数据库文件，请稍后再试");
+        break;
+    case EngineFailure::Full:
+        what = QStringLiteral("磁盘已满，数据库无法写入");
+        break;
+    case EngineFailure::ReadOnly:
+        what = QStringLiteral("数据库文件或它所在的文件夹是只读的，无法写入");
+        break;
+    case EngineFailure::CantOpen:
+        what = QStringLiteral("无法打开数据库文件");
+        break;
+    case EngineFailure::NotADatabase:
+        what = QStringLiteral("这不是本程序的数据库文件");
+        break;
+    case EngineFailure::Corrupt:
+        what = QStringLiteral("数据库文件已损坏");
+        break;
+    case EngineFailure::IoError:
+        what = QStringLiteral("读写数据库文件时出错");
+        break;
+    case EngineFailure::MissingSchema:
+        what = QStringLiteral("数据库缺少本程序需要的表或列");
+        break;
+    case EngineFailure::None:
+    case EngineFailure::Other:
+        return engine;
+    }
+    return what + QStringLiteral("：") + engine;
+}
+
+void throwEngineError(const QSqlError &error)
+{
+    throw AppError(engineMessage(error));
+}
+
+void Fixed4Sum::add(double value)
+{
+    if (unfit)
+        return;
+    qint64 next = 0;
+    // Below 9×10^14 the scaled value stays far inside what toFixed4 converts.
+    if (!std::isfinite(value) || std::fabs(value) >= 9e14
+        || __builtin_add_overflow(total, numtext::toFixed4(value), &next)) {
+        unfit = true;
+        return;
+    }
+    total = next;
+}
+
+void Fixed4Sum::addValue(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return;
+    bool ok = false;
+    const double d = value.toDouble(&ok);
+    if (ok)
+        add(d);
+}
+
+std::optional<qint64> Fixed4Sum::result() const
+{
+    if (unfit)
+        return std::nullopt;
+    return total;
+}
+
+namespace {
+
+void sumStep(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    auto *sum = static_cast<Fixed4Sum *>(sqlite3_aggregate_context(context, sizeof(Fixed4Sum)));
+    if (!sum)
+        return; // out of memory: the final step reports it
+    // A text that reads as a number counts as one, as the column would convert it.
+    switch (sqlite3_value_numeric_type(argv[0])) {
+    case SQLITE_INTEGER:
+        sum->add(static_cast<double>(sqlite3_value_int64(argv[0])));
+        break;
+    case SQLITE_FLOAT:
+        sum->add(sqlite3_value_double(argv[0]));
+        break;
+    default:
+        break;
+    }
+}
+
+void sumFinal(sqlite3_context *context)
+{
+    auto *sum = static_cast<Fixed4Sum *>(sqlite3_aggregate_context(context, 0));
+    if (!sum) { // no row at all
+        sqlite3_result_int64(context, 0);
+        return;
+    }
+    if (const auto r = sum->result())
+        sqlite3_result_int64(context, *r);
+    else
+        sqlite3_result_null(context);
+}
+
+// The n smallest keys seen: a max-heap, so the largest kept key is dropped first.
+struct LowestKeys {
+    std::vector<qint64> *heap;
+    int n;
+};
+
+void keysStep(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    auto *keys = static_cast<LowestKeys *>(sqlite3_aggregate_context(context, sizeof(LowestKeys)));
+    if (!keys)
+        return;
+    if (!keys->heap) {
+        keys->heap = new std::vector<qint64>;
+        keys->n = std::max(0, sqlite3_value_int(argv[1]));
+    }
+    const qint64 key = sqlite3_value_int64(argv[0]);
+    std::vector<qint64> &h = *keys->heap;
+    if (static_cast<int>(h.size()) < keys->n) {
+        h.push_back(key);
+        std::push_heap(h.begin(), h.end());
+    } else if (!h.empty() && key < h.front()) {
+        std::pop_heap(h.begin(), h.end());
+        h.back() = key;
+        std::push_heap(h.begin(), h.end());
+    }
+}
+
+void keysFinal(sqlite3_context *context)
+{
+    auto *keys = static_cast<LowestKeys *>(sqlite3_aggregate_context(context, 0));
+    if (!keys || !keys->heap) {
+        sqlite3_result_zeroblob(context, 0);
+        return;
+    }
+    std::vector<qint64> &h = *keys->heap;
+    std::sort_heap(h.begin(), h.end());
+    sqlite3_result_blob(context, h.data(), static_cast<int>(h.size() * sizeof(qint64)), SQLITE_TRANSIENT);
+    delete keys->heap;
+    keys->heap = nullptr;
+}
+
+} // namespace
+
+std::vector<qint64> lowestKeys(const QVariant &blob)
+{
+    const QByteArray bytes = blob.toByteArray();
+    std::vector<qint64> keys(static_cast<size_t>(bytes.size()) / sizeof(qint64));
+    if (!keys.empty())
+        std::memcpy(keys.data(), bytes.constData(), keys.size() * sizeof(qint64));
+    return keys;
+}
+
+bool registerFunctions(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3 *h = *static_cast<sqlite3 *const *>(handle.constData());
+    if (!h)
+        return false;
+    return sqlite3_create_function_v2(h, "velmora_sum4", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                                      sumStep, sumFinal, nullptr)
+            == SQLITE_OK
+        && sqlite3_create_function_v2(h, "velmora_lowest_keys", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                      nullptr, keysStep, keysFinal, nullptr)
+            == SQLITE_OK;
+}
+
+} // namespace store

@@ -1,0 +1,305 @@
+// Starting the program on the data.mdb a shop actually has: a damaged file, a
+// file or folder that cannot be written, a file left in write-ahead-log mode
+// by an earlier version, and a second copy of the program on the same file.
+// Each is told at start, naming the file, before anything is written.
+#include "app/Application.h"
+#include "app/Forms.h"
+#include "app/LoginUnit.h"
+#include "store/InstanceLock.h"
+#include "support/DamagedFiles.h"
+#include "support/TestSupport.h"
+#include "ticket/MainUnit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QtTest>
+
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Root writes into read-only files and folders anyway. For a test's length
+// the thread gives up the capabilities that let it, as a shop's user has none.
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser()
+    {
+        if (::geteuid() != 0)
+            return;
+        header_.version = _LINUX_CAPABILITY_VERSION_3;
+        if (::syscall(SYS_capget, &header_, saved_) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        const quint32 mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+        reduced[0].effective &= ~mask;
+        dropped_ = ::syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~AsOrdinaryUser()
+    {
+        if (dropped_)
+            ::syscall(SYS_capset, &header_, saved_);
+    }
+
+private:
+    __user_cap_header_struct header_{};
+    __user_cap_data_struct saved_[2]{};
+    bool dropped_ = false;
+};
+
+bool canWrite(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadWrite);
+}
+
+bool canCreateIn(const QString &folder)
+{
+    QFile f(folder + u"/probe"_s);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.close();
+    f.remove();
+    return true;
+}
+
+// Runs the program's start in this process; the login, if it is reached, is
+// given up at once so the start ends.
+int startProgram(bool *loginShown = nullptr)
+{
+    bool shown = false;
+    // Ticks only inside the login's own loop; a refused start never gets there.
+    QTimer closer;
+    closer.setInterval(5);
+    QObject::connect(&closer, &QTimer::timeout, [&shown] {
+        if (LoginForm && LoginForm->isVisible()) {
+            shown = true;
+            LoginForm->SpeedButton2->click();
+        }
+    });
+    closer.start();
+    const int code = app::run();
+    if (loginShown)
+        *loginShown = shown;
+    return code;
+}
+
+// Whether the process holds the lock on the file (read from the kernel's
+// table, so that looking never takes the lock itself).
+bool holdsLock(qint64 pid, const QString &lockFile)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(lockFile).constData(), &st) != 0)
+        return false;
+    QFile locks(u"/proc/locks"_s);
+    if (!locks.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray inode = ':' + QByteArray::number(quint64(st.st_ino)) + ' ';
+    const QByteArray holder = ' ' + QByteArray::number(pid) + ' ';
+    for (const QByteArray &line : locks.readAll().split('\n')) {
+        if (line.contains("FLOCK") && line.contains(holder) && line.contains(inode))
+            return true;
+    }
+    return false;
+}
+
+QString journalMode()
+{
+    return testing::scalar(u"PRAGMA journal_mode"_s).toString();
+}
+
+} // namespace
+
+class TestDatabase : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void damagedFileIsRefusedAtStart_data();
+    void damagedFileIsRefusedAtStart();
+    void unwritableDatabaseIsToldAtStart_data();
+    void unwritableDatabaseIsToldAtStart();
+    void fileInWalModeStartsAsOneFile();
+    void startsAgainAfterAnEnd();
+    void secondProgramOnTheSameFileIsRefused();
+
+private:
+    std::optional<testing::TempWorkDir> work_;
+    std::optional<testing::Prompts> prompts_;
+};
+
+void TestDatabase::initTestCase()
+{
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestDatabase::init()
+{
+    work_.emplace(false);
+    prompts_.emplace();
+}
+
+void TestDatabase::cleanup()
+{
+    prompts_.reset();
+    // Permissions a test took away come back, so the folder can be removed.
+    QFile::setPermissions(work_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(work_->file(u"data.mdb"_s), QFile::ReadOwner | QFile::WriteOwner);
+    work_.reset();
+}
+
+void TestDatabase::damagedFileIsRefusedAtStart_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const QString &kind : testing::damagedKinds())
+        QTest::newRow(qPrintable(kind)) << kind;
+}
+
+void TestDatabase::damagedFileIsRefusedAtStart()
+{
+    QFETCH(QString, kind);
+    const QString path = work_->file(u"data.mdb"_s);
+    testing::writeDamagedDatabase(path, kind);
+    const QByteArray before = testing::fileBytes(path);
+
+    bool loginShown = true;
+    QCOMPARE(startProgram(&loginShown), 1);
+    QVERIFY(!loginShown);
+    QCOMPARE(prompts_->log().size(), 1);
+    const msg::Prompt &p = prompts_->log().first();
+    QCOMPARE(p.icon, msg::Icon::Error);
+    QVERIFY2(p.text.contains(u"“%1”不是本程序的数据库"_s.arg(QDir::toNativeSeparators(path))), qPrintable(p.text));
+    // The shop's file is left exactly as it was, with nothing beside it.
+    QCOMPARE(testing::fileBytes(path), before);
+    QCOMPARE(QDir(work_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"data.mdb"_s});
+    QCOMPARE(MainForm, nullptr);
+}
+
+void TestDatabase::unwritableDatabaseIsToldAtStart_data()
+{
+    QTest::addColumn<bool>("folder"); // the folder is read-only, else the file
+    QTest::newRow("read-only file") << false;
+    QTest::newRow("read-only folder") << true;
+}
+
+void TestDatabase::unwritableDatabaseIsToldAtStart()
+{
+    QFETCH(bool, folder);
+    const QString path = work_->file(u"data.mdb"_s);
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), path));
+    testing::exec(u"insert into xsxx (品名) values ('上次的行')"_s);
+    const QByteArray before = testing::fileBytes(path);
+    const QStringList filesBefore = QDir(work_->path()).entryList(QDir::Files | QDir::Hidden);
+    if (folder)
+        QVERIFY(QFile::setPermissions(work_->path(), QFile::ReadOwner | QFile::ExeOwner));
+    else
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+
+    AsOrdinaryUser user;
+    if (folder ? canCreateIn(work_->path()) : canWrite(path))
+        QSKIP("this machine writes into read-only files and folders (no way to give up that right)");
+    QCOMPARE(startProgram(), 1);
+    QCOMPARE(prompts_->log().size(), 1);
+    const msg::Prompt &p = prompts_->log().first();
+    QCOMPARE(p.icon, msg::Icon::Error);
+    QVERIFY2(p.text.contains(QDir::toNativeSeparators(path)), qPrintable(p.text));
+    QVERIFY2(p.text.contains(u"只读"_s), qPrintable(p.text));
+    QVERIFY2(p.text.contains(u"不能启动"_s), qPrintable(p.text));
+    QCOMPARE(MainForm, nullptr);
+    QCOMPARE(testing::fileBytes(path), before);
+    QCOMPARE(QDir(work_->path()).entryList(QDir::Files | QDir::Hidden), filesBefore);
+}
+
+void TestDatabase::fileInWalModeStartsAsOneFile()
+{
+    const QString path = work_->file(u"data.mdb"_s);
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    testing::exec(u"PRAGMA journal_mode=WAL"_s);
+    QCOMPARE(journalMode(), u"wal"_s);
+
+    bool loginShown = false;
+    QCOMPARE(startProgram(&loginShown), 0);
+    QVERIFY(loginShown);
+    QVERIFY(prompts_->log().isEmpty());
+    QCOMPARE(journalMode(), u"delete"_s);
+    QVERIFY(!QFile::exists(path + u"-wal"_s));
+}
+
+void TestDatabase::startsAgainAfterAnEnd()
+{
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), work_->file(u"data.mdb"_s)));
+    bool loginShown = false;
+    QCOMPARE(startProgram(&loginShown), 0);
+    QVERIFY(loginShown);
+    // The lock went with the run that ended.
+    loginShown = false;
+    QCOMPARE(startProgram(&loginShown), 0);
+    QVERIFY(loginShown);
+    QVERIFY(prompts_->log().isEmpty());
+}
+
+void TestDatabase::secondProgramOnTheSameFileIsRefused()
+{
+    const QString path = work_->file(u"data.mdb"_s);
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+
+    // The program itself runs in this folder and waits at its login.
+    QProcess first;
+    first.setProgram(QStringLiteral(VELMORA_EXE));
+    first.setWorkingDirectory(work_->path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    env.insert(u"HOME"_s, work_->path());
+    first.setProcessEnvironment(env);
+    first.start();
+    QVERIFY(first.waitForStarted());
+    const QString lockFile = store::InstanceLock::lockPathFor(path);
+    QTRY_VERIFY_WITH_TIMEOUT(holdsLock(first.processId(), lockFile), 20000);
+    testing::exec(u"insert into xsxx (品名) values ('第一个程序的行')"_s);
+
+    bool loginShown = true;
+    QCOMPARE(startProgram(&loginShown), 1);
+    QVERIFY(!loginShown);
+    QCOMPARE(prompts_->log().size(), 1);
+    const msg::Prompt &p = prompts_->log().first();
+    QCOMPARE(p.icon, msg::Icon::Error);
+    QVERIFY2(p.text.contains(QDir::toNativeSeparators(path)), qPrintable(p.text));
+    QVERIFY2(p.text.contains(u"不能同时运行两个"_s), qPrintable(p.text));
+    // The first program's working ticket was left alone.
+    QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 1);
+
+    // A shop's second till with its own data.mdb in another folder starts.
+    {
+        testing::TempWorkDir other;
+        prompts_->clear();
+        QCOMPARE(startProgram(&loginShown), 0);
+        QVERIFY(loginShown);
+        QVERIFY(prompts_->log().isEmpty());
+    }
+
+    // The first program crashes: its lock goes with it.
+    const qint64 pid = first.processId();
+    first.kill();
+    QVERIFY(first.waitForFinished());
+    QVERIFY(!holdsLock(pid, lockFile));
+    prompts_->clear();
+    QCOMPARE(startProgram(&loginShown), 0);
+    QVERIFY(loginShown);
+    QVERIFY(prompts_->log().isEmpty());
+}
+
+QTEST_MAIN(TestDatabase)
+#include "tst_database.moc"
