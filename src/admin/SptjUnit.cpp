@@ -25,7 +25,6 @@ TSptjForm::TSptjForm(QWidget *parent)
     // Left open, it must not keep the program running once the main window closes.
     setAttribute(Qt::WA_QuitOnClose, false);
 
-    auto *layout = new QVBoxLayout(this);
     auto *form = new QGridLayout;
     Edit1 = ui::make<QLineEdit>(this, "Edit1");
     Label1 = ui::label(this, "Label1", QStringLiteral("品名："), Edit1);
@@ -39,19 +38,9 @@ TSptjForm::TSptjForm(QWidget *parent)
     form->addWidget(Label2, 1, 0);
     form->addWidget(Edit2, 1, 1);
     form->addWidget(CheckBox1, 2, 1, Qt::AlignLeft);
-    form->setVerticalSpacing(14);
-    layout->addStretch(1);
-    layout->addLayout(form);
-    layout->addStretch(1);
-
-    auto *buttons = new QHBoxLayout;
     SpeedButton1 = ui::button(this, "SpeedButton1", QStringLiteral("添加"));
     SpeedButton2 = ui::button(this, "SpeedButton2", QStringLiteral("关闭"));
-    buttons->addStretch(1);
-    buttons->addWidget(SpeedButton1);
-    buttons->addWidget(SpeedButton2);
-    buttons->addStretch(1);
-    layout->addLayout(buttons);
+    ui::layOutDialog(this, form, {SpeedButton1, SpeedButton2}, 14);
 
     ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
     ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });

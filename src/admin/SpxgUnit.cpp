@@ -21,7 +21,6 @@ TSpxgForm *SpxgForm = nullptr;
 TSpxgForm::TSpxgForm(QWidget *parent)
     : ui::Form("SpxgForm", QStringLiteral("修改商品信息"), QSize(264, 223), parent)
 {
-    auto *layout = new QVBoxLayout(this);
     auto *form = new QGridLayout;
     Edit1 = ui::make<QLineEdit>(this, "Edit1");
     Label1 = ui::label(this, "Label1", QStringLiteral("品名："), Edit1);
@@ -32,19 +31,9 @@ TSpxgForm::TSpxgForm(QWidget *parent)
     form->addWidget(Edit1, 0, 1);
     form->addWidget(Label2, 1, 0);
     form->addWidget(Edit2, 1, 1);
-    form->setVerticalSpacing(14);
-    layout->addStretch(1);
-    layout->addLayout(form);
-    layout->addStretch(1);
-
-    auto *buttons = new QHBoxLayout;
     SpeedButton1 = ui::button(this, "SpeedButton1", QStringLiteral("修改"));
     SpeedButton2 = ui::button(this, "SpeedButton2", QStringLiteral("关闭"));
-    buttons->addStretch(1);
-    buttons->addWidget(SpeedButton1);
-    buttons->addWidget(SpeedButton2);
-    buttons->addStretch(1);
-    layout->addLayout(buttons);
+    ui::layOutDialog(this, form, {SpeedButton1, SpeedButton2}, 14);
 
     ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
     ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });

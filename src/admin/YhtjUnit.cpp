@@ -21,7 +21,6 @@ TYhtjForm::TYhtjForm(QWidget *parent)
     ADOConnection1.setLoginPrompt(false);
     ADOQuery1.open();
 
-    auto *layout = new QVBoxLayout(this);
     auto *form = new QGridLayout;
     Edit1 = ui::make<QLineEdit>(this, "Edit1");
     Label1 = ui::label(this, "Label1", QStringLiteral("用户名："), Edit1);
@@ -41,19 +40,9 @@ TYhtjForm::TYhtjForm(QWidget *parent)
     form->addWidget(Label3, 2, 0);
     form->addWidget(ComboBox1, 2, 1);
     form->addWidget(CheckBox1, 3, 1, Qt::AlignLeft);
-    form->setVerticalSpacing(12);
-    layout->addStretch(1);
-    layout->addLayout(form);
-    layout->addStretch(1);
-
-    auto *buttons = new QHBoxLayout;
     SpeedButton1 = ui::button(this, "SpeedButton1", QStringLiteral("添加"));
     SpeedButton2 = ui::button(this, "SpeedButton2", QStringLiteral("关闭"));
-    buttons->addStretch(1);
-    buttons->addWidget(SpeedButton1);
-    buttons->addWidget(SpeedButton2);
-    buttons->addStretch(1);
-    layout->addLayout(buttons);
+    ui::layOutDialog(this, form, {SpeedButton1, SpeedButton2}, 12);
 
     ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
     ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });

@@ -27,7 +27,6 @@ TYhxgForm::TYhxgForm(QWidget *parent)
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     resize(262, 274);
 
-    auto *layout = new QVBoxLayout(this);
     auto *form = new QGridLayout;
     Edit1 = ui::make<QLineEdit>(this, "Edit1");
     ui::setEditable(Edit1, false);
@@ -49,19 +48,9 @@ TYhxgForm::TYhxgForm(QWidget *parent)
     form->addWidget(Edit3, 2, 1);
     form->addWidget(Label4, 3, 0);
     form->addWidget(ComboBox1, 3, 1);
-    form->setVerticalSpacing(14);
-    layout->addStretch(1);
-    layout->addLayout(form);
-    layout->addStretch(1);
-
-    auto *buttons = new QHBoxLayout;
     SpeedButton1 = ui::button(this, "SpeedButton1", QStringLiteral("修改"));
     SpeedButton2 = ui::button(this, "SpeedButton2", QStringLiteral("关闭"));
-    buttons->addStretch(1);
-    buttons->addWidget(SpeedButton1);
-    buttons->addWidget(SpeedButton2);
-    buttons->addStretch(1);
-    layout->addLayout(buttons);
+    ui::layOutDialog(this, form, {SpeedButton1, SpeedButton2}, 14);
 
     ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
     ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });

@@ -3,6 +3,8 @@
 #include "ui/Accessible.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPalette>
@@ -39,6 +41,21 @@ void setPasswordBox(QLineEdit *box)
 {
     box->setEchoMode(QLineEdit::Password);
     box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+}
+
+void layOutDialog(QWidget *dialog, QGridLayout *form, std::initializer_list<QWidget *> buttons, int rowSpacing)
+{
+    auto *layout = new QVBoxLayout(dialog);
+    form->setVerticalSpacing(rowSpacing);
+    layout->addStretch(1);
+    layout->addLayout(form);
+    layout->addStretch(1);
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QWidget *b : buttons)
+        row->addWidget(b);
+    row->addStretch(1);
+    layout->addLayout(row);
 }
 
 void setWindowBackground(QWidget *box, bool window)

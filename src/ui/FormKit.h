@@ -3,6 +3,7 @@
 // objectName, every box is the buddy of its label (a screen reader names it
 // by the caption), every button is named by its caption.
 #include <QColor>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,6 +25,11 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption);
 // A password box: each typed character shows as "*", whatever mark the style
 // would draw.
 void setPasswordBox(QLineEdit *box);
+
+// Lays out a small dialog: its boxes in the middle, a row of buttons centred
+// below them.
+void layOutDialog(QWidget *dialog, QGridLayout *form, std::initializer_list<QWidget *> buttons,
+                  int rowSpacing);
 
 // Editable: not read-only, window background; otherwise read-only on the
 // button-face background.
