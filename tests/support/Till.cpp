@@ -115,7 +115,8 @@ void Process::kill()
 
 int Process::finish(int timeoutMs)
 {
-    if (!process_.waitForFinished(timeoutMs)) {
+    // waitForFinished() is false for a process that has already ended.
+    if (running() && !process_.waitForFinished(timeoutMs)) {
         kill();
         return -1;
     }
