@@ -64,6 +64,14 @@ public:
     {
         return seen_.empty() ? guess : *std::max_element(seen_.begin(), seen_.end());
     }
+    // A moment inside one of the recent durations, picked at random: a slow
+    // first time (fonts loaded for the first receipt) does not push most
+    // kills past the stage.
+    qint64 within(QRandomGenerator &random, qint64 guess) const
+    {
+        const qint64 span = seen_.empty() ? guess : seen_[random.bounded(int(seen_.size()))];
+        return qint64(random.bounded(quint32(std::max<qint64>(span, 1))));
+    }
 
 private:
     std::deque<qint64> seen_;
@@ -291,8 +299,15 @@ void TestCrash::killedWhileSelling_data()
                 {"while the receipt prints", Aim::Printing, 3},
                 {"while the ticket is archived", Aim::Archiving, 5},
                 {"at any moment", Aim::Anywhere, 3}};
+    int given = 0;
     for (const auto &r : rows)
-        QTest::newRow(r.name) << int(r.aim) << std::max(1, n * r.share / 18);
+        given += std::max(1, n * r.share / 18);
+    for (const auto &r : rows) {
+        int kills = std::max(1, n * r.share / 18);
+        if (r.aim == Aim::Archiving)
+            kills += std::max(0, n - given); // what the shares leave over
+        QTest::newRow(r.name) << int(r.aim) << kills;
+    }
 }
 
 void TestCrash::leaveTicket(QRandomGenerator &random)
@@ -421,30 +436,30 @@ void TestCrash::killedWhileSelling()
             return child.waitFor([&](const till::Event &e) { return e.kind == kind && ++seen == n; }, timeoutMs)
                 .has_value();
         };
-        auto killWithin = [&](qint64 us) {
-            child.readUntil(child.elapsedUs() + qint64(random.bounded(quint32(std::max<qint64>(us, 1)))));
+        auto killAfter = [&](qint64 us) {
+            child.readUntil(child.elapsedUs() + us);
             child.kill();
         };
         switch (Aim(aim)) {
         case Aim::Start:
-            child.readUntil(qint64(random.bounded(quint32(timing_.start.upper(800000)))));
+            child.readUntil(timing_.start.within(random, 800000));
             child.kill();
             break;
         case Aim::Adding:
             QVERIFY2(nth(u'A', 1 + int(random.bounded(8)), 30000), qPrintable(child.transcript()));
-            killWithin(timing_.add.upper(30000));
+            killAfter(timing_.add.within(random, 30000));
             break;
         case Aim::Printing:
             QVERIFY2(nth(u'C', 1 + int(random.bounded(3)), 30000), qPrintable(child.transcript()));
-            killWithin(timing_.print.upper(40000));
+            killAfter(timing_.print.within(random, 40000));
             break;
         case Aim::Archiving:
             QVERIFY2(nth(u'p', 1 + int(random.bounded(3)), 30000), qPrintable(child.transcript()));
-            killWithin(timing_.archive.upper(30000));
+            killAfter(timing_.archive.within(random, 30000));
             break;
         case Aim::Anywhere:
             QVERIFY2(nth(u'R', 1, 30000), qPrintable(child.transcript()));
-            killWithin(1000000);
+            killAfter(qint64(random.bounded(1000000u)));
             break;
         }
         ++kills_;
@@ -494,6 +509,7 @@ void TestCrash::killedWhileSelling()
         for (const QStringList &w : working)
             leftover << till::Line{w.value(0), w.value(1), w.value(2)};
     }
+    qInfo("%d kills, %d of them in the stage aimed at", kills, aimedLanded);
     // A run whose kills all missed their stage proves nothing about it.
     QVERIFY2(aimedLanded > 0, "no kill landed in the stage aimed at");
 }
