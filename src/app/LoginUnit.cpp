@@ -103,7 +103,9 @@ void TLoginForm::FormCreate()
     // Each step goes on even when an earlier one failed: the shortcut is a
     // convenience, and the user list must still be there.
     app::writeDesktopShortcut();
-    ui::guarded([] { idiom::emptyTable(MainForm->ADOQuery2); });
+    // The last run's unfinished ticket goes whole: a start cut short leaves
+    // it as it was, never half of it.
+    ui::guarded([] { idiom::emptyTableAtOnce(MainForm->ADOQuery2); });
     ui::guarded([this] {
         ui::fillPickList(ComboBox1, ADOQuery1, QStringLiteral("Select Distinct 用户名 From username"));
         if (ComboBox1->count() > 0)

@@ -81,6 +81,12 @@ void checkout(TMainForm &f)
         ~Done() { running = false; }
     } done;
 
+    // An archive that failed on a disk refusing writes may have left the
+    // working ticket unreadable until the disk took writes again; it is read
+    // now, so that a retry finds the ticket that stayed in data.mdb.
+    if (!f.ADOQuery2.isActive())
+        f.ADOQuery2.open();
+
     // 1. Nothing to print.
     if (f.ADOQuery2.isEmpty()) {
         msg::show(&f, QStringLiteral("打印信息为空！"), msg::Icon::Warning);

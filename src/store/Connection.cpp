@@ -76,6 +76,21 @@ QString nativePath(const QString &path)
     throw AppError(QStringLiteral("“%1”不是本程序的数据库：%2").arg(nativePath(path), why));
 }
 
+// The file could not be read at opening. Only what the engine's words show
+// to be a foreign or damaged file is called not ours: a file another program
+// holds locked, or a failing disk, is the shop's database all the same.
+[[noreturn]] void refuseToRead(const QString &path, const QSqlError &e)
+{
+    switch (store::classify(e)) {
+    case store::EngineFailure::Busy:
+    case store::EngineFailure::IoError:
+    case store::EngineFailure::CantOpen:
+        throw AppError(QStringLiteral("无法打开数据库文件“%1”：%2").arg(nativePath(path), store::engineMessage(e)));
+    default:
+        notOurs(path, store::engineMessage(e));
+    }
+}
+
 QSqlQuery runOrThrow(QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery q(db);
@@ -181,7 +196,7 @@ void Connection::readSchema(QSqlDatabase &db)
         const QSqlError e = q.lastError();
         q.finish();
         db.close();
-        notOurs(filePath_, store::engineMessage(e));
+        refuseToRead(filePath_, e);
     }
     const qint64 version = q.value(0).toLongLong();
     q.finish();
@@ -200,7 +215,7 @@ void Connection::readSchema(QSqlDatabase &db)
                                "ORDER BY m.name, p.cid"))) {
         const QSqlError e = q.lastError();
         db.close();
-        notOurs(filePath_, store::engineMessage(e));
+        refuseToRead(filePath_, e);
     }
     while (q.next())
         tables[q.value(0).toString().toLower()].append(
@@ -209,7 +224,7 @@ void Connection::readSchema(QSqlDatabase &db)
     q.finish();
     if (e.isValid()) {
         db.close();
-        notOurs(filePath_, store::engineMessage(e));
+        refuseToRead(filePath_, e);
     }
     QStringList missing;
     for (const schema::TableColumns &t : schema::requiredTables()) {

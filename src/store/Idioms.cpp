@@ -1,7 +1,9 @@
 #include "store/Idioms.h"
 
+#include "store/AppError.h"
 #include "store/Connection.h"
 #include "store/Query.h"
+#include "store/Transaction.h"
 
 namespace idiom {
 
@@ -60,6 +62,23 @@ void emptyTable(Query &query)
 {
     while (!query.eof())
         query.remove();
+}
+
+void emptyTableAtOnce(Query &query)
+{
+    try {
+        Transaction transaction(query.connection());
+        emptyTable(query);
+        transaction.commit();
+    } catch (...) {
+        try {
+            query.close();
+            query.open();
+        } catch (const AppError &) {
+            // The first error is the one to show.
+        }
+        throw;
+    }
 }
 
 QVector<std::optional<qint64>> columnSums(Query &query, const QStringList &columns)

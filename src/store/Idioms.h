@@ -43,6 +43,10 @@ void appendRow(Query &query, const FieldValues &values);
 void changeRow(Query &query, const FieldValues &values);
 // While the query is not at its end, delete its current row.
 void emptyTable(Query &query);
+// emptyTable in one transaction of the query's connection: a program ended
+// halfway (killed, a power cut) leaves every row or none. When it fails, the
+// query is read again so that it shows what is stored, and the error goes on.
+void emptyTableAtOnce(Query &query);
 
 // Sums of number columns over every row the open query lists, computed by the
 // database over the same state of the file as the rows and their count, as

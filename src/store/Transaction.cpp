@@ -2,14 +2,24 @@
 
 #include "store/AppError.h"
 #include "store/Connection.h"
+#include "store/Engine.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 
 namespace {
-QString errorText(const QSqlError &error)
+// Run as statements rather than through QSqlDatabase::transaction() and
+// commit(): those drop the engine's error code, which tells a full disk or a
+// busy file from other failures.
+bool run(Connection &connection, const QString &sql, QSqlError *error = nullptr)
 {
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    QSqlQuery q(connection.database());
+    const bool ok = q.exec(sql);
+    if (!ok && error)
+        *error = q.lastError();
+    q.finish();
+    return ok;
 }
 } // namespace
 
@@ -17,9 +27,9 @@ Transaction::Transaction(Connection &connection) : connection_(connection)
 {
     if (!connection_.isOpen())
         connection_.open();
-    QSqlDatabase db = connection_.database();
-    if (!db.transaction())
-        throw AppError(errorText(db.lastError()));
+    QSqlError error;
+    if (!run(connection_, QStringLiteral("BEGIN"), &error))
+        store::throwEngineError(error);
     open_ = true;
     connection_.transactionBegun();
 }
@@ -28,7 +38,7 @@ Transaction::~Transaction()
 {
     if (!open_)
         return;
-    connection_.database().rollback();
+    run(connection_, QStringLiteral("ROLLBACK"));
     finish();
 }
 
@@ -36,9 +46,11 @@ void Transaction::commit()
 {
     if (!open_)
         throw AppError(QStringLiteral("事务已经结束"));
-    QSqlDatabase db = connection_.database();
-    if (!db.commit())
-        throw AppError(errorText(db.lastError()));
+    // A commit the disk refuses (a failed sync, a full disk) or another
+    // program holds up is told in the cashier's words, as any other statement.
+    QSqlError error;
+    if (!run(connection_, QStringLiteral("COMMIT"), &error))
+        store::throwEngineError(error);
     finish();
 }
 
