@@ -56,17 +56,23 @@ public:
     bool take(Hold kind, int releaseAfterMs)
     {
         kind_ = kind;
-        QByteArray commands;
+        // The shell waits out a moment's lock of its own start instead of
+        // failing its first statement, and says when it holds the lock: a
+        // lock seen in the kernel's list may be one it is still trying for.
+        QByteArray commands = ".timeout 5000\n";
         switch (kind) {
-        case Hold::Read: commands = "BEGIN;\nSELECT count(*) FROM xstj;\n"; break;
-        case Hold::Write: commands = "BEGIN IMMEDIATE;\nUPDATE id SET pos = pos;\n"; break;
-        case Hold::Exclusive: commands = "BEGIN EXCLUSIVE;\n"; break;
+        case Hold::Read: commands += "BEGIN;\nSELECT count(*) FROM xstj;\n"; break;
+        case Hold::Write: commands += "BEGIN IMMEDIATE;\nUPDATE id SET pos = pos;\n"; break;
+        case Hold::Exclusive: commands += "BEGIN EXCLUSIVE;\n"; break;
         }
+        commands += "SELECT 'holding';\n";
         shell_.write(commands);
         shell_.waitForBytesWritten(1000);
         QElapsedTimer waited;
         waited.start();
-        while (!held()) {
+        QByteArray said;
+        while (!said.contains("holding") || !held()) {
+            said += shell_.readAllStandardOutput();
             if (waited.elapsed() > 10000 || shell_.state() == QProcess::NotRunning)
                 return false;
             shell_.waitForReadyRead(1);

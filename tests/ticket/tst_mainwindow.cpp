@@ -34,14 +34,6 @@ QComboBox *list(const QString &name)
     return MainForm->findChild<QComboBox *>(name);
 }
 
-QStringList items(QComboBox *box)
-{
-    QStringList all;
-    for (int i = 0; i < box->count(); ++i)
-        all << box->itemText(i);
-    return all;
-}
-
 QList<QStringList> settings()
 {
     return testing::rows(u"select pos, print from id"_s);

@@ -366,8 +366,8 @@ void TestTicketLimits::pastedLineBreaks_data()
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QStringList>("stored"); // 品名, 单价
 
-    const int shiftInsert = int(Qt::SHIFT | Qt::Key_Insert);
-    const int ctrlV = int(Qt::CTRL | Qt::Key_V);
+    const int shiftInsert = (Qt::SHIFT | Qt::Key_Insert).toCombined();
+    const int ctrlV = (Qt::CTRL | Qt::Key_V).toCombined();
     QTest::newRow("a spreadsheet cell") << u"ComboBox1"_s << shiftInsert << u"苹果\r\n"_s
                                         << QStringList{u"苹果"_s, u"4"_s};
     QTest::newRow("tabs and breaks around") << u"ComboBox1"_s << ctrlV << u"\t红 苹果\n\n"_s
