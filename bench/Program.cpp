@@ -347,6 +347,10 @@ void measureHistory(const Job &job, qint64 tickets)
             ui::ListGrid *grid = XstjForm->DBGridEh1;
             grid->setFocus();
             QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+            // The screen shows the newest ticket before the cashier clicks it:
+            // its painting is the list's, not the detail's.
+            QApplication::processEvents();
+            paint(XstjForm);
             const int newest = grid->model()->rowCount() - 1;
             double detail = -1;
             int lines = -1;
