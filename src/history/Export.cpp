@@ -227,22 +227,29 @@ ExportOutcome exportList(QWidget *owner, Query &list, const QString &fileName)
     for (int c = 0; c < columns.size(); ++c)
         book.put(0, static_cast<lxw_col_t>(c), columns[c]);
 
+    // The rows are read by position: the cursor, and the grid that follows
+    // it, stay put while a million rows are written, instead of scrolling
+    // through each of them.
     Progress progress(owner, total);
     qint64 written = 0;
-    for (list.first(); !list.eof(); list.next()) {
+    for (;; ++written) {
+        const QStringList texts = list.textsAt(static_cast<int>(written));
+        if (texts.isEmpty())
+            break;
         if (written >= kSheetDataRows)
             throw AppError(sheetRoomRefusal(written + 1));
         const auto row = static_cast<lxw_row_t>(written + 1);
-        for (int c = 0; c < columns.size(); ++c)
-            book.put(row, static_cast<lxw_col_t>(c), list.fieldText(columns[c]));
-        ++written;
-        if (written % kWriteCheckRows == 0)
+        for (int c = 0; c < texts.size(); ++c)
+            book.put(row, static_cast<lxw_col_t>(c), texts[c]);
+        if ((written + 1) % kWriteCheckRows == 0)
             book.checkWrites(false);
-        if (progress.cancelled(written))
+        if (progress.cancelled(written + 1))
             return ExportOutcome::Cancelled;
     }
     book.close();
     part.becomes(target);
+    // The list ends on its last row, as a walk through it would leave it.
+    list.last();
     return ExportOutcome::Written;
 }
 

@@ -28,8 +28,10 @@ enum class ExportOutcome { Written, Cancelled };
 
 // Writes what the list holds to fileName (used as given). An export that runs
 // longer than the progress delay shows its progress (rows written of rows
-// listed) with a cancel button. Walks the list's own cursor, which ends on
-// its last row. Throws AppError when the file cannot be written in full.
+// listed) with a cancel button. Reads the rows by position, the list's cursor
+// staying where it is meanwhile, and leaves the cursor on the last row once
+// the file is written. Throws AppError when the file cannot be written in
+// full, or a row cannot be read.
 ExportOutcome exportList(QWidget *owner, Query &list, const QString &fileName);
 
 // How long an export runs before its progress shows (one second; tests

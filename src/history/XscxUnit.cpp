@@ -29,11 +29,9 @@ QComboBox *editableList(QWidget *parent, const char *name)
 TXscxForm::TXscxForm(QWidget *parent)
     : ui::Form("XscxForm", QStringLiteral("销售查询"), QSize(264, 221), parent),
       ADOConnection1(connstr::designShort()),
-      ADOQuery1(ADOConnection1, QStringLiteral("select * from %1").arg(xstj)),
       ADOQuery2(ADOConnection1, QStringLiteral("select * from %1").arg(username))
 {
     ADOConnection1.setLoginPrompt(false);
-    ADOQuery1.open();
     ADOQuery2.open();
 
     ComboBox1 = editableList(this, "ComboBox1");

@@ -16,14 +16,13 @@ public:
     ~TXscxForm() override;
 
     QLabel *Label1;            // "单号："
-    QComboBox *ComboBox1;      // ticket number or part of one; list: every ticket number
+    QComboBox *ComboBox1;      // ticket number or part of one; list: every ticket number, ascending
     QLabel *Label2;            // "收银员："
     QComboBox *ComboBox2;      // cashier or part of a name; list: every user name
     QPushButton *SpeedButton1; // 查询
     QPushButton *SpeedButton2; // 退出
 
-    Connection ADOConnection1;
-    Query ADOQuery1; // the ticket number list
+    Connection ADOConnection1; // the ticket number list is read through it by pages
     Query ADOQuery2; // the user name list
 
     void SpeedButton1Click(); // 查询

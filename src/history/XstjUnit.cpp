@@ -141,8 +141,9 @@ bool TXstjForm::eventFilter(QObject *watched, QEvent *event)
 
 void TXstjForm::SpeedButton1Click()
 {
-    ui::fillPickList(XscxForm->ComboBox1, XscxForm->ADOQuery1,
-                     QStringLiteral("Select Distinct %1 From %2").arg(col::danhao, xstj));
+    // Every ticket number of the archive: a million of them are read as the
+    // list is scrolled, not before the window opens.
+    ui::fillPickListByPages(XscxForm->ComboBox1, XscxForm->ADOConnection1, xstj, col::danhao);
     ui::fillPickList(XscxForm->ComboBox2, XscxForm->ADOQuery2,
                      QStringLiteral("Select Distinct %1 From %2").arg(col::yonghuming, username));
     XscxForm->exec();

@@ -282,8 +282,6 @@ Plan::Count Plan::count(int firstKeys)
     }
     Sql sql;
     sql.add(QStringLiteral("SELECT count(*)"));
-    if (orderIndex_ >= 0)
-        sql.add(QStringLiteral(", count(%1)").arg(quoted(columns_[orderIndex_])));
     // The footer sums come from the same reading of the same rows.
     for (int col : sumColumns_)
         sql.add(QStringLiteral(", velmora_sum4(%1)").arg(quoted(columns_[col])));
@@ -302,8 +300,6 @@ Plan::Count Plan::count(int firstKeys)
     }
     int i = 0;
     c.rows = q.value(i++).toLongLong();
-    if (orderIndex_ >= 0)
-        c.nulls = c.rows - q.value(i++).toLongLong();
     for (int k = 0; k < sumColumns_.size(); ++k, ++i) {
         const QVariant v = q.value(i);
         c.sums << (v.isNull() ? std::nullopt : std::optional<qint64>(v.toLongLong()));
@@ -312,6 +308,24 @@ Plan::Count Plan::count(int firstKeys)
         c.firstKeys = lowestKeys(q.value(i));
     q.finish();
     return c;
+}
+
+qint64 Plan::nullCount()
+{
+    if (whole_ || orderIndex_ < 0)
+        return 0;
+    const Sql b = base();
+    Sql sql;
+    sql.add(QStringLiteral("SELECT count(*) FROM %1 WHERE ").arg(source_))
+        .add(b.text, b.args)
+        .add(QStringLiteral(" AND %1 IS NULL").arg(quoted(columns_[orderIndex_])));
+    QSqlQuery q = run(connection_, sql.text, sql.args);
+    const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
+    const QSqlError e = q.lastError();
+    q.finish();
+    if (e.isValid())
+        throwEngineError(e);
+    return n;
 }
 
 std::vector<Row> Plan::rowsByKeys(const std::vector<qint64> &keys)

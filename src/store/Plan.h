@@ -75,13 +75,15 @@ public:
 
     struct Count {
         qint64 rows = 0;
-        qint64 nulls = 0; // rows whose order value is null
         QVector<std::optional<qint64>> sums; // over sumColumns()
         std::vector<qint64> firstKeys;       // of a listing in key order, when asked for
     };
     // Counts the listing, sums its number columns and, for a listing in key
     // order, finds the keys of its first rows, all in one reading of the rows.
     Count count(int firstKeys = 0);
+    // How many rows of an ordered listing have a null order value (they come
+    // first), read through the order column's index; 0 when unordered.
+    qint64 nullCount();
     // The rows with these keys, in key order.
     std::vector<Row> rowsByKeys(const std::vector<qint64> &keys);
     // Fixed-point sums of columns over the listing, by the engine.

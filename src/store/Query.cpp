@@ -531,6 +531,22 @@ QString Query::textAt(int row, int column) const
     return valueText(valueAt(row, column));
 }
 
+QStringList Query::textsAt(int row)
+{
+    requireActive();
+    // A page read checks the file's state; a row of a page read is current
+    // without asking the file again for every row.
+    QStringList texts;
+    if (const store::Row *r = cache_->at(row)) {
+        texts.reserve(r->values.size());
+        for (const QVariant &v : r->values)
+            texts << valueText(v);
+    }
+    if (cache_->takeRetaken())
+        announceRetake();
+    return texts;
+}
+
 int Query::currentIndex() const
 {
     if (!isActive() || (resolved_ && !current_))

@@ -119,6 +119,10 @@ public:
     // end or when the row cannot be read.
     QString textAt(int row, int column) const;
     QVariant valueAt(int row, int column) const;
+    // Every column's text of a row by position, without moving the cursor
+    // (a long read such as an export, which must not drag the grids along);
+    // an empty list past the end. Throws when the row cannot be read.
+    QStringList textsAt(int row);
     int columnIndex(const QString &name); // -1 if absent
     bool isNumberColumn(int column) const;
     int currentIndex() const; // position of the current row, -1 if none

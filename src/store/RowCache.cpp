@@ -98,16 +98,13 @@ int RowCache::headCount()
     return *headCount_;
 }
 
-// The count, the null run's length and the number columns' sums, in one
-// reading. A length found by reading on to the end tells nothing of the null
-// run, so an ordered listing counts again when that is wanted.
+// The count and the number columns' sums, in one reading.
 void RowCache::countRows()
 {
     consistent([&] {
         const bool firstPageRead = pages_.count(0) > 0;
         const Plan::Count c = plan_.count(firstPageRead ? 0 : kPageRows + 1);
         headCount_ = static_cast<int>(c.rows);
-        nulls_ = c.nulls;
         headSums_ = c.sums;
         // The first rows found on the way are the list's first page.
         const int expected = static_cast<int>(std::min<qint64>(c.rows, kPageRows + 1));
@@ -129,10 +126,19 @@ void RowCache::countRows()
     });
 }
 
+// The null run's length, through the order column's index (a count of the
+// whole list never has to read that column); with the count, as of one state.
 qint64 RowCache::nullCount()
 {
-    if (!headCount_ || !nulls_)
+    if (!headCount_)
         countRows();
+    if (!nulls_)
+        consistent([&] {
+            if (!headCount_)
+                countRows();
+            nulls_ = plan_.nullCount();
+            return 0;
+        });
     return *nulls_;
 }
 

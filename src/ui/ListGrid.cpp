@@ -10,28 +10,37 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include <utility>
+
 namespace ui {
 
-QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *parent)
-    : QAbstractTableModel(parent), query_(query), columns_(std::move(columns))
+QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *parent, bool shown)
+    : QAbstractTableModel(parent), query_(query), columns_(std::move(columns)), shown_(shown), counted_(shown)
 {
-    rows_ = countRows();
+    rows_ = counted_ ? countRows() : 0;
     connect(&query_, &Query::aboutToReset, this, [this] {
         ++changing_;
         beginResetModel();
     });
     connect(&query_, &Query::reset, this, [this] {
         fieldIndex_.clear();
-        rows_ = countRows();
+        counted_ = shown_;
+        rows_ = counted_ ? countRows() : 0;
         endResetModel();
         if (changing_ > 0)
             --changing_;
     });
+    // Rows that come and go in a list not counted yet are counted with it.
     connect(&query_, &Query::aboutToInsertRows, this, [this](int first, int last) {
+        tracking_ = counted_;
+        if (!tracking_)
+            return;
         ++changing_;
         beginInsertRows({}, first, last);
     });
     connect(&query_, &Query::rowsInserted, this, [this](int first, int last) {
+        if (!std::exchange(tracking_, false))
+            return;
         rows_ += last - first + 1;
         endInsertRows();
         --changing_;
@@ -40,13 +49,19 @@ QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *paren
             emit dataChanged(index(0, 0), index(rows_ - 1, 0));
     });
     connect(&query_, &Query::rowChanged, this, [this](int row) {
-        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        if (counted_ && row < rows_)
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     });
     connect(&query_, &Query::aboutToRemoveRow, this, [this](int row) {
+        tracking_ = counted_ && row < rows_;
+        if (!tracking_)
+            return;
         ++changing_;
         beginRemoveRows({}, row, row);
     });
     connect(&query_, &Query::rowRemoved, this, [this](int) {
+        if (!std::exchange(tracking_, false))
+            return;
         rows_ -= 1;
         endRemoveRows();
         --changing_;
@@ -55,11 +70,24 @@ QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *paren
     });
 }
 
-// The list's length is known when it opens (a count by the database); the
-// rows themselves are read as they are shown.
+// The list's length, counted by the database; the rows themselves are read
+// as they are shown.
 int QueryModel::countRows() const
 {
     return query_.isActive() ? query_.rowCountFetched() : 0;
+}
+
+void QueryModel::setShown(bool shown)
+{
+    shown_ = shown;
+    if (!shown_ || counted_)
+        return;
+    ++changing_;
+    beginResetModel();
+    counted_ = true;
+    rows_ = countRows();
+    endResetModel();
+    --changing_;
 }
 
 int QueryModel::rowCount(const QModelIndex &parent) const
@@ -122,7 +150,7 @@ QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int ro
 }
 
 ListGrid::ListGrid(Query &query, QVector<GridColumn> columns, QWidget *parent)
-    : QTableView(parent), model_(new QueryModel(query, std::move(columns), this))
+    : QTableView(parent), model_(new QueryModel(query, std::move(columns), this, false))
 {
     setModel(model_);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -215,6 +243,24 @@ void ListGrid::mouseDoubleClickEvent(QMouseEvent *event)
     QTableView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && viewport()->rect().contains(at))
         emit cellDoubleClicked();
+}
+
+void ListGrid::showEvent(QShowEvent *event)
+{
+    // Counted before the first paint, so the list never shows empty first.
+    const bool counted = model_->counted();
+    model_->setShown(true);
+    if (!counted)
+        followQueryCursor();
+    QTableView::showEvent(event);
+}
+
+void ListGrid::hideEvent(QHideEvent *event)
+{
+    QTableView::hideEvent(event);
+    // A spontaneous hide (the window minimised) leaves the list as it is.
+    if (!event->spontaneous())
+        model_->setShown(false);
 }
 
 void ListGrid::resizeEvent(QResizeEvent *event)

@@ -1,9 +1,12 @@
 #pragma once
 // The read-only list grid over one query: a first column 序号 with the row's
 // position, whole rows selected, rows alternately white and light grey,
-// numbers shown "#0.##". Its row count is the query's record count, known
-// when the list opens; rows are read from the query's bounded cache as they
-// are painted, and the grid moves the query's cursor with its current row.
+// numbers shown "#0.##". Its row count is the query's record count, counted
+// by the database when the list opens in a shown grid (a grid not shown counts
+// nothing: a window opened later, or a list reopened before its window is
+// shown, costs nothing until it is); rows are read from the query's bounded
+// cache as they are painted, and the grid moves the query's cursor with its
+// current row.
 #include <QAbstractTableModel>
 #include <QTableView>
 #include <QVector>
@@ -22,7 +25,9 @@ struct GridColumn {
 class QueryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    QueryModel(Query &query, QVector<GridColumn> columns, QObject *parent = nullptr);
+    // A model made shown counts its list at once; one made hidden (a grid's,
+    // until the grid is shown) counts nothing yet.
+    QueryModel(Query &query, QVector<GridColumn> columns, QObject *parent = nullptr, bool shown = true);
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -32,6 +37,10 @@ public:
     // Rows are being inserted, removed or reset: a current row the view
     // moves meanwhile is no choice of the user.
     bool changingRows() const { return changing_ > 0; }
+    // Whether the grid is shown: a list opened while it is not has no rows
+    // until it is, and is counted then.
+    void setShown(bool shown);
+    bool counted() const { return counted_; }
 
 private:
     int countRows() const;
@@ -41,6 +50,9 @@ private:
     mutable QVector<int> fieldIndex_;
     int rows_ = 0;
     int changing_ = 0;
+    bool shown_ = true;
+    bool counted_ = true;
+    bool tracking_ = false; // a row change between its two notices is being followed
 };
 
 class ListGrid : public QTableView {
@@ -61,6 +73,8 @@ signals:
     void cellDoubleClicked();
 
 protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;

@@ -2,8 +2,10 @@
 // what the query window does with empty, doubled and unusual input.
 #include "HistoryFixture.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QStandardPaths>
 
 using namespace Qt::Literals::StringLiterals;
@@ -86,6 +88,8 @@ private slots:
     void pickedNumberFindsThatTicket();
     void opensEmptyWithFreshLists();
     void footerFollowsTheQuery();
+    void longNumberListReadAsReached_data();
+    void longNumberListReadAsReached();
 
 private:
     std::unique_ptr<testing::TempWorkDir> dir_;
@@ -254,6 +258,73 @@ void TestSalesQuery::footerFollowsTheQuery()
         footer = footerTexts(XstjForm->DBGridEh1Footer, 7);
     });
     QCOMPARE(footer, (QStringList{u"合计"_s, {}, {}, u"6"_s, u"28.5"_s, u"27.48"_s, {}}));
+}
+
+void TestSalesQuery::longNumberListReadAsReached_data()
+{
+    QTest::addColumn<QString>("how");
+    // Reaching the end of the values read: the arrow keys in the box, End
+    // or PageDown in the open list.
+    QTest::newRow("arrow keys") << u"keys"_s;
+    QTest::newRow("End in the list") << u"end"_s;
+    QTest::newRow("PageDown in the list") << u"pagedown"_s;
+}
+
+// Far more ticket numbers than a page: the list opens with the first ones,
+// ascending, and offers the others as they are reached, as many lists do;
+// the number picked there finds its ticket.
+void TestSalesQuery::longNumberListReadAsReached()
+{
+    QFETCH(QString, how);
+    // 700 more tickets, stored newest first: the list sorts them.
+    testing::exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 700) "
+                  "INSERT INTO xstj (单号, 时间, 数量, 金额, 折后, 收银员) "
+                  "SELECT printf('2025%06d', 701 - i), '2025-01-01 08:00:00', 1, 1, 1, 'admin' FROM n"_s);
+    const QStringList stored = [] {
+        QStringList all;
+        for (const QStringList &row : testing::rows(u"select distinct 单号 from xstj"_s))
+            all << row.value(0);
+        all.sort();
+        return all;
+    }();
+    QCOMPARE(stored.size(), 705);
+
+    QStringList firstItems, reached;
+    QString lastText;
+    QStringList shown;
+    inStatistics([&] {
+        runQuery([&] {
+            QComboBox *box = XscxForm->ComboBox1;
+            for (int i = 0; i < box->count(); ++i)
+                firstItems << box->itemText(i);
+            if (how == u"keys") {
+                // From an empty box, Down steps onto the first number, and on
+                // to the last one of all.
+                box->lineEdit()->setFocus();
+                for (int i = 0; i < 705; ++i)
+                    QTest::keyClick(box, Qt::Key_Down);
+                lastText = box->currentText();
+                QTest::keyClick(box, Qt::Key_Down); // past the end: stays
+            } else {
+                QTest::keyClick(box, Qt::Key_F4); // opens the list
+                QAbstractItemView *view = box->view();
+                QVERIFY(QTest::qWaitForWindowExposed(view->window()));
+                for (int i = 0; i < (how == u"end" ? 5 : 100); ++i)
+                    QTest::keyClick(view, how == u"end" ? Qt::Key_End : Qt::Key_PageDown);
+                QTest::keyClick(view, Qt::Key_End);
+                QTest::keyClick(view, Qt::Key_Return); // the last number chosen
+                lastText = box->currentText();
+            }
+            for (int i = 0; i < box->count(); ++i)
+                reached << box->itemText(i);
+            testing::click(XscxForm->SpeedButton1);
+        });
+        shown = numbersShown();
+    });
+    QCOMPARE(firstItems, stored.mid(0, 256));
+    QCOMPARE(reached, stored);
+    QCOMPARE(lastText, stored.last());
+    QCOMPARE(shown, QStringList{stored.last()});
 }
 
 QTEST_MAIN(TestSalesQuery)

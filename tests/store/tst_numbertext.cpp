@@ -5,8 +5,13 @@
 
 #include <QtTest>
 
+#include <QRandomGenerator>
+
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 
 using numtext::Extended;
@@ -51,6 +56,8 @@ private slots:
 
     void general_data();
     void general();
+    void generalOfStoredNumbers_data();
+    void generalOfStoredNumbers();
 
     void fixed2_data();
     void fixed2();
@@ -271,6 +278,86 @@ void TestNumberText::general()
     QFETCH(QString, expected);
 
     QCOMPARE(numtext::general(value), expected);
+}
+
+// Stored numbers are doubles, written by the million in an export: each one's
+// general text is the rule's, however the text is found: the value's 18
+// significant digits, rounded half away from zero to 15. Checked against
+// digits printed by the C library for doubles of every kind: amounts in cents
+// and tenths of cents, products of prices and quantities, any bits at all,
+// and the tiny subnormal ones.
+void TestNumberText::generalOfStoredNumbers_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("cents") << QStringLiteral("cents");
+    QTest::newRow("price times quantity") << QStringLiteral("products");
+    QTest::newRow("any bits") << QStringLiteral("bits");
+    QTest::newRow("subnormal") << QStringLiteral("subnormal");
+}
+
+void TestNumberText::generalOfStoredNumbers()
+{
+    QFETCH(QString, kind);
+    QRandomGenerator random(20240305);
+    for (int i = 0; i < 20000; ++i) {
+        double d = 0;
+        if (kind == QStringLiteral("cents")) {
+            d = double(random.bounded(Q_INT64_C(1), Q_INT64_C(100000000000))) / (i % 2 ? 100.0 : 10000.0);
+        } else if (kind == QStringLiteral("products")) {
+            const double price = double(random.bounded(1, 100000)) / 100;
+            const double quantity = double(random.bounded(1, 5000)) / (i % 3 ? 1.0 : 100.0);
+            d = price * quantity * (i % 5 ? 1.0 : 0.95);
+        } else {
+            quint64 bits = random.generate64();
+            if (kind == QStringLiteral("subnormal"))
+                bits &= 0x800FFFFFFFFFFFFFULL; // exponent 0
+            std::memcpy(&d, &bits, sizeof d);
+            if (!std::isfinite(d))
+                continue;
+        }
+        const Extended value = d;
+        const QString text = numtext::general(value);
+        // At most 15 significant digits, no trailing zero after a point.
+        QString mantissa = text.section(u'E', 0, 0);
+        mantissa.remove(u'-');
+        QVERIFY2(!(mantissa.contains(u'.') && mantissa.endsWith(u'0')), qPrintable(text));
+        mantissa.remove(u'.');
+        while (mantissa.startsWith(u'0') && mantissa.size() > 1)
+            mantissa.remove(0, 1);
+        QVERIFY2(mantissa.size() <= 15, qPrintable(text));
+        if (value == 0) {
+            QCOMPARE(text, QStringLiteral("0"));
+            continue;
+        }
+        // The rule's digits: "d.ddddddddddddddddde±x", 18 of them.
+        char printed[64];
+        std::snprintf(printed, sizeof printed, "%.17Le", std::fabs(value));
+        std::string digits = std::string(1, printed[0]) + std::string(printed + 2, 17);
+        int exponent = std::atoi(std::strchr(printed, 'e') + 1);
+        const bool up = digits[15] >= '5';
+        digits.resize(15);
+        for (int k = 14; up && k >= 0; --k) {
+            if (digits[k] != '9') {
+                ++digits[k];
+                break;
+            }
+            digits[k] = '0';
+            if (k == 0) {
+                digits.insert(digits.begin(), '1');
+                digits.pop_back();
+                ++exponent;
+            }
+        }
+        const QString expected = QStringLiteral("%1%2.%3E%4")
+                                     .arg(value < 0 ? QStringLiteral("-") : QString())
+                                     .arg(QLatin1Char(digits[0]))
+                                     .arg(QString::fromLatin1(digits.substr(1)))
+                                     .arg(exponent);
+        // Equal decimals read back as the same number, zeros or not.
+        QVERIFY2(numtext::parse(text) == numtext::parse(expected),
+                 qPrintable(QStringLiteral("%1 for %2, not %3")
+                                .arg(text, QString::fromLatin1(exactText(value)), expected)));
+    }
 }
 
 void TestNumberText::fixed2_data()

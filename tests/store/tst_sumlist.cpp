@@ -153,6 +153,8 @@ void TestSumList::gridAndSumsAgreeWhateverARowHolds()
     storeLine(1, 5, 5);
     open();
     ui::ListGrid grid(*lines_, {{u"序号"_s, QString(), 45, false}, {u"金额"_s, u"金额"_s, 105, true}});
+    grid.show(); // a grid lists its rows once it is shown
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
     QAbstractItemModelTester tester(grid.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
 
     idiom::appendRow(*lines_, {{u"数量"_s, u"1"_s}, {u"金额"_s, u"1E20"_s}, {u"折后"_s, u"1"_s}});

@@ -4,6 +4,7 @@
 
 #include "store/AppError.h"
 #include "store/Connection.h"
+#include "store/Idioms.h"
 #include "store/Query.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FileDialog.h"
@@ -15,6 +16,7 @@
 #include "ui/OneLine.h"
 #include "ui/ListGrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -108,6 +110,8 @@ private slots:
     void fillPickList();
     void saveDialogAnswersFromTheQueue();
     void gridKeepsDeletesOnTheCursorRow();
+    void gridCountsWhenShown_data();
+    void gridCountsWhenShown();
     void gridReportsClicksOnItsEmptyArea();
     void listChoiceOnlyFromTheList_data();
     void listChoiceOnlyFromTheList();
@@ -443,6 +447,83 @@ void TestFramework::fillPickList()
         QCOMPARE(box.currentText(), QString());
         testing::exec(u"delete from spxx where 品名 = '牛奶'"_s);
     }
+}
+
+void TestFramework::gridCountsWhenShown_data()
+{
+    QTest::addColumn<QString>("whileHidden");
+    QTest::addColumn<QStringList>("shown");
+
+    // Each grid shows a, b, c once before it is hidden (a window closed).
+    QTest::newRow("nothing") << QString() << QStringList{u"a"_s, u"b"_s, u"c"_s};
+    QTest::newRow("reopened after another program added a row")
+        << u"reopen"_s << QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s};
+    QTest::newRow("a row appended through the list, then reopened")
+        << u"append reopen"_s << QStringList{u"a"_s, u"b"_s, u"c"_s, u"e"_s, u"d"_s};
+    QTest::newRow("reopened, then a row appended through the list")
+        << u"reopen append"_s << QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s};
+    QTest::newRow("reopened, then the first row deleted")
+        << u"reopen delete"_s << QStringList{u"b"_s, u"c"_s, u"d"_s};
+    QTest::newRow("the first row deleted") << u"delete"_s << QStringList{u"b"_s, u"c"_s};
+    QTest::newRow("a row appended through the list") << u"append"_s << QStringList{u"a"_s, u"b"_s, u"c"_s, u"e"_s};
+    QTest::newRow("closed") << u"close"_s << QStringList{};
+}
+
+// A grid not shown lists nothing and counts nothing (a window made at start,
+// a list reopened before its window opens); shown again, it lists the rows
+// as they are then, whatever happened to the list meanwhile.
+void TestFramework::gridCountsWhenShown()
+{
+    QFETCH(QString, whileHidden);
+    QFETCH(QStringList, shown);
+
+    testing::TempWorkDir dir;
+    for (const QString &name : {u"a"_s, u"b"_s, u"c"_s})
+        testing::exec(u"insert into xsxx (品名, 数量) values (?, 1)"_s, {name});
+    Connection connection;
+    Query query(connection, u"select * from xsxx"_s);
+    query.open();
+    QWidget window;
+    // 品名 first: the tester expects the first column of the rows after a
+    // removal to keep its value, which a row-number column does not.
+    auto *grid = new ui::ListGrid(query, {{u"品名"_s, u"品名"_s, 200, false}, {u"序号"_s, QString(), 45, false}},
+                                  &window);
+    grid->resize(300, 200);
+    QAbstractItemModelTester tester(grid->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto names = [grid] {
+        QStringList out;
+        for (int r = 0; r < grid->model()->rowCount(); ++r)
+            out << grid->model()->index(r, 0).data().toString();
+        return out;
+    };
+    QCOMPARE(grid->model()->rowCount(), 0); // made, not shown: nothing counted
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(names(), (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+    window.hide();
+
+    for (const QString &step : whileHidden.split(u' ', Qt::SkipEmptyParts)) {
+        if (step == u"reopen") {
+            testing::exec(u"insert into xsxx (品名, 数量) values ('d', 1)"_s);
+            query.close();
+            query.open();
+            QCOMPARE(grid->model()->rowCount(), 0);
+        } else if (step == u"append") {
+            idiom::appendRow(query, {{u"品名"_s, u"e"_s}});
+        } else if (step == u"delete") {
+            query.first();
+            query.remove();
+        } else if (step == u"close") {
+            query.close();
+        }
+    }
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(names(), shown);
+    QCOMPARE(grid->model()->rowCount(), query.isActive() ? query.recordCount() : 0);
+    // The grid's current row is the list's cursor.
+    if (query.isActive() && !shown.isEmpty())
+        QCOMPARE(grid->currentIndex().row(), query.currentIndex());
 }
 
 void TestFramework::gridKeepsDeletesOnTheCursorRow()

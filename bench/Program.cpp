@@ -1,0 +1,435 @@
+// The program measured as a cashier uses it: started as it starts (its
+// windows, the login gate, the message loop), driven with mouse clicks and
+// key presses on its own controls, each figure timed from the input that
+// triggers it until what the cashier waits for is shown.
+#include "Measure.h"
+#include "Seed.h"
+
+#include "app/Application.h"
+#include "app/LoginUnit.h"
+#include "history/XscxUnit.h"
+#include "history/XsmxUnit.h"
+#include "history/XstjUnit.h"
+#include "print/Printer.h"
+#include "report/Output.h"
+#include "store/Archive.h"
+#include "store/Clock.h"
+#include "ticket/MainUnit.h"
+#include "ui/FileDialog.h"
+#include "ui/ListGrid.h"
+#include "ui/MessageBox.h"
+
+#include <QAccessible>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace bench {
+
+namespace {
+
+QStringList prompts;
+
+// Every message the program shows is answered OK and kept; a step that shows
+// one it should not has measured something else than it claims.
+void answerPrompts()
+{
+    msg::setHook([](const msg::Prompt &p) {
+        prompts << p.text;
+        return msg::Answer::Ok;
+    });
+}
+
+void expectNoPrompt(const char *step)
+{
+    if (prompts.isEmpty())
+        return;
+    std::fprintf(stderr, "%s showed: %s\n", step, qPrintable(prompts.join(QStringLiteral(" / "))));
+    std::exit(3);
+}
+
+// Runs `steps` inside the next modal window once it is shown.
+void whenModalShown(std::function<void(QWidget *)> steps)
+{
+    QWidget *before = QApplication::activeModalWidget();
+    auto *poll = new QTimer(qApp);
+    poll->setInterval(0);
+    QObject::connect(poll, &QTimer::timeout, qApp, [poll, before, steps] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal == before || !modal->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        QPointer<QWidget> guard = modal;
+        steps(modal);
+        if (guard && guard->isVisible())
+            static_cast<QDialog *>(guard.data())->reject();
+    });
+    poll->start();
+}
+
+// Painted as the screen shows it: every control of the window, the grids'
+// rows and their footers (whose sums are computed when first painted).
+void paint(QWidget *window)
+{
+    window->grab();
+}
+
+void click(QWidget *w)
+{
+    QTest::mouseClick(w, Qt::LeftButton);
+}
+
+void typeInto(QWidget *box, const QString &text)
+{
+    QWidget *target = box;
+    if (auto *combo = qobject_cast<QComboBox *>(box); combo && combo->lineEdit())
+        target = combo->lineEdit();
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_Backspace);
+    // Characters without a key of their own (Chinese names) arrive as key
+    // events carrying the text, as an input method sends them.
+    for (QChar c : text) {
+        if (c.unicode() > 0 && c.unicode() < 128)
+            QTest::keyClick(target, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+// The program's start: windows, the login window, and then (after `atLogin`
+// logged in) the message loop, in which `inLoop` runs before the main window
+// is closed. Returns the milliseconds until the login window was shown.
+double runProgram(const std::function<void(TLoginForm *)> &atLogin, const std::function<void()> &inLoop = {})
+{
+    QElapsedTimer clock;
+    double shown = -1;
+    whenModalShown([&](QWidget *modal) {
+        auto *login = qobject_cast<TLoginForm *>(modal);
+        if (!login) {
+            std::fprintf(stderr, "the first window shown was %s, not the login\n", qPrintable(modal->objectName()));
+            std::exit(3);
+        }
+        paint(login);
+        shown = ms(clock);
+        atLogin(login);
+        if (login->result() != QDialog::Accepted)
+            return;
+        // Runs once the login's loop is over and the program's own runs.
+        auto *poll = new QTimer(qApp);
+        poll->setInterval(0);
+        QObject::connect(poll, &QTimer::timeout, qApp, [poll, inLoop] {
+            if (QApplication::activeModalWidget() || !MainForm || !MainForm->isVisible())
+                return;
+            poll->stop();
+            poll->deleteLater();
+            if (inLoop)
+                inLoop();
+            MainForm->close();
+        });
+        poll->start();
+    });
+    clock.start();
+    if (app::run() != 0) {
+        std::fprintf(stderr, "the program did not start: %s\n", qPrintable(prompts.join(QStringLiteral(" / "))));
+        std::exit(3);
+    }
+    return shown;
+}
+
+void logIn(TLoginForm *login)
+{
+    // admin, with the empty password of a delivered database.
+    login->ComboBox1->setCurrentIndex(login->ComboBox1->findText(QStringLiteral("admin")));
+    click(login->SpeedButton1);
+}
+
+void closeLogin(TLoginForm *login)
+{
+    click(login->SpeedButton2); // 关闭
+}
+
+// A receipt goes to a PDF file, as it does on its way to CUPS.
+class PdfPrinter : public print::Printer {
+public:
+    explicit PdfPrinter(QString file) : file_(std::move(file)) {}
+    void print(report::Layout &layout, const report::Data &data, const QString &title) override
+    {
+        report::writePdf(file_, layout, data, title);
+    }
+
+private:
+    QString file_;
+};
+
+const QString kProducts[] = {QStringLiteral("可口可乐"), QStringLiteral("康师傅红烧牛肉面"),
+                             QStringLiteral("蒙牛纯牛奶 整箱"), QStringLiteral("苹果(斤)")};
+
+// Types one line into the main window; 添加 is the caller's.
+void typeLine(int i)
+{
+    TMainForm *f = MainForm;
+    typeInto(f->ComboBox1, kProducts[i % 4]);
+    typeInto(f->Edit3, QStringLiteral("%1.5").arg(2 + i % 7));
+    typeInto(f->Edit4, QStringLiteral("%1").arg(1 + i % 3));
+}
+
+double timedAdd(int i)
+{
+    typeLine(i);
+    QElapsedTimer t;
+    t.start();
+    click(MainForm->SpeedButton2);
+    const double elapsed = ms(t);
+    expectNoPrompt("添加");
+    return elapsed;
+}
+
+void fillTicket(int lines)
+{
+    for (int i = 0; i < lines; ++i) {
+        typeLine(i);
+        click(MainForm->SpeedButton2);
+    }
+    expectNoPrompt("添加");
+    if (MainForm->ADOQuery2.recordCount() != lines) {
+        std::fprintf(stderr, "the ticket holds %d lines, not %d\n", MainForm->ADOQuery2.recordCount(), lines);
+        std::exit(3);
+    }
+}
+
+// A new ticket number for each ticket archived, as the checkout gives one.
+void nextTicketNumber()
+{
+    static int n = 0;
+    MainForm->Edit1->setText(appclock::ticketNumber(appclock::now().addSecs(++n)));
+}
+
+constexpr int kCheckoutLines = 20;
+
+void measureEntry(const Job &job)
+{
+    // 添加 of one line, each on the ticket as it grows.
+    int line = 0;
+    repeat("add", job.runs * 2, [&] { return timedAdd(line++); });
+
+    // A key release in 单价: the amounts computed again.
+    TMainForm *f = MainForm;
+    typeLine(0);
+    f->Edit3->setFocus();
+    repeat("keyup", job.runs * 20, [&] {
+        QTest::keyPress(f->Edit3, Qt::Key_5);
+        QElapsedTimer t;
+        t.start();
+        QTest::keyRelease(f->Edit3, Qt::Key_5);
+        const double elapsed = ms(t) * 1000; // µs
+        QTest::keyClick(f->Edit3, Qt::Key_Backspace);
+        return elapsed;
+    });
+    if (f->Edit11->text().isEmpty()) {
+        std::fprintf(stderr, "a key release in 单价 computed no amount\n");
+        std::exit(3);
+    }
+    f->Edit3->clear();
+
+    // A checkout of 20 lines, its receipt printed to a PDF file.
+    f->Edit1->setFocus();
+    print::setPrinter(std::make_unique<PdfPrinter>(QDir(job.folder).filePath(QStringLiteral("receipt.pdf"))));
+    click(f->SpeedButton6); // the lines of the 添加 above go first
+    repeat("checkout", job.runs, [&] {
+        fillTicket(kCheckoutLines);
+        QElapsedTimer t;
+        t.start();
+        click(f->SpeedButton6);
+        const double elapsed = ms(t);
+        expectNoPrompt("打印(F5)");
+        if (!f->ADOQuery2.isEmpty()) {
+            std::fprintf(stderr, "the checkout left lines behind\n");
+            std::exit(3);
+        }
+        return elapsed;
+    });
+    print::setPrinter({});
+
+    // The archive step alone, on the main window's own queries.
+    repeat("archive", job.runs * 3, [&] {
+        fillTicket(kCheckoutLines);
+        nextTicketNumber();
+        const archive::Ticket ticket{f->Edit1->text(),  f->Edit2->text(),  f->Label13->text(),
+                                     f->Label14->text(), f->Label15->text(), f->ComboBox6->currentText(),
+                                     f->Edit9->text(),  f->Edit10->text()};
+        QElapsedTimer t;
+        t.start();
+        archive::archiveTicket(f->ADOConnection1, f->ADOQuery2, f->ADOQuery4, f->ADOQuery5, ticket);
+        return ms(t);
+    });
+}
+
+QPoint rowCentre(ui::ListGrid *grid, int row)
+{
+    return QPoint(grid->columnViewportPosition(1) + 5, grid->rowViewportPosition(row) + grid->rowHeight(row) / 2);
+}
+
+// In the query window: types a text into one of its boxes and clicks 查询;
+// timed until the narrowed list and its footer are shown.
+double timedQuery(QComboBox *TXscxForm::*box, const QString &text)
+{
+    typeInto(XscxForm->*box, text);
+    QElapsedTimer t;
+    t.start();
+    click(XscxForm->SpeedButton1);
+    paint(XstjForm);
+    const double elapsed = ms(t);
+    expectNoPrompt("查询");
+    if (XscxForm->isVisible()) {
+        std::fprintf(stderr, "the query window stayed open\n");
+        std::exit(3);
+    }
+    return elapsed;
+}
+
+// Opens 查询 from the statistics window and runs `inside` in it.
+double timedQueryWindow(const std::function<void()> &inside)
+{
+    QElapsedTimer t;
+    double shown = -1;
+    whenModalShown([&](QWidget *w) {
+        paint(w);
+        shown = ms(t);
+        inside();
+    });
+    t.start();
+    click(XstjForm->SpeedButton1);
+    return shown;
+}
+
+void measureHistory(const Job &job, qint64 tickets)
+{
+    repeat("statistics", job.runs, [&] {
+        QElapsedTimer t;
+        double shown = -1;
+        whenModalShown([&](QWidget *w) {
+            paint(w);
+            shown = ms(t);
+            // Every seeded ticket, and those the checkouts above archived.
+            if (XstjForm->DBGridEh1->model()->rowCount() < tickets) {
+                std::fprintf(stderr, "统计 lists %d tickets\n", XstjForm->DBGridEh1->model()->rowCount());
+                std::exit(3);
+            }
+            QElapsedTimer step;
+            step.start();
+            click(XstjForm->SpeedButton3); // 刷新
+            paint(XstjForm);
+            sample("refresh", ms(step));
+
+            sample("querywindow", timedQueryWindow([] {
+                       sample("bynumber", timedQuery(&TXscxForm::ComboBox1, queriedDay()));
+                   }));
+            sample("querywindow", timedQueryWindow([] {
+                       sample("bycashier", timedQuery(&TXscxForm::ComboBox2, queriedCashier()));
+                   }));
+            if (tickets > 0 && XstjForm->DBGridEh1->model()->rowCount() == 0) {
+                std::fprintf(stderr, "the query by cashier found nothing\n");
+                std::exit(3);
+            }
+
+            // A double-click on the newest ticket, the last checkout's 20
+            // lines on every archive (the oldest of a seeded archive has 4,
+            // and an empty archive none): Ctrl+End, then the double-click.
+            click(XstjForm->SpeedButton3); // 刷新: every ticket again, the newest last
+            ui::ListGrid *grid = XstjForm->DBGridEh1;
+            grid->setFocus();
+            QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+            // The screen shows the newest ticket before the cashier clicks it:
+            // its painting is the list's, not the detail's.
+            QApplication::processEvents();
+            paint(XstjForm);
+            const int newest = grid->model()->rowCount() - 1;
+            double detail = -1;
+            int lines = -1;
+            whenModalShown([&](QWidget *d) {
+                paint(d);
+                detail = ms(step);
+                lines = XsmxForm->DBGridEh1->model()->rowCount();
+            });
+            step.restart();
+            QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(grid, newest));
+            if (lines != kCheckoutLines) {
+                std::fprintf(stderr, "the detail shows %d lines\n", lines);
+                std::exit(3);
+            }
+            sample("detail", detail);
+            expectNoPrompt("统计");
+        });
+        t.start();
+        click(MainForm->SpeedButton7);
+        return shown;
+    });
+}
+
+} // namespace
+
+int measureProgram(const Job &job)
+{
+    answerPrompts();
+    QDir::setCurrent(job.folder);
+    repeat("startup", job.runs, [] { return runProgram(closeLogin); });
+    runProgram(logIn, [&] {
+        measureEntry(job);
+        measureHistory(job, job.tickets);
+    });
+    return 0;
+}
+
+int measureExport(const Job &job)
+{
+    answerPrompts();
+    QDir::setCurrent(job.folder);
+    runProgram(logIn, [&] {
+        whenModalShown([&](QWidget *) {
+            repeat("export", job.runs, [&] {
+                const QString name = QDir(job.folder).filePath(QStringLiteral("export"));
+                ui::queueSaveFileName(name);
+                QElapsedTimer t;
+                t.start();
+                click(XstjForm->SpeedButton2); // 导出
+                const double elapsed = ms(t) / 1000;
+                if (prompts != QStringList{QStringLiteral("成功导出全部数据!")}) {
+                    std::fprintf(stderr, "the export showed: %s\n", qPrintable(prompts.join(QStringLiteral(" / "))));
+                    std::exit(3);
+                }
+                prompts.clear();
+                QFile::remove(name + QStringLiteral(".xls"));
+                return elapsed;
+            });
+        });
+        click(MainForm->SpeedButton7); // 统计: the list as it opens
+    });
+    sample("exportpeak", peakRssMiB());
+    return 0;
+}
+
+int measureCatalogue(const Job &job, bool screenReader)
+{
+    answerPrompts();
+    QDir::setCurrent(job.folder);
+    // As when a screen reader runs: every change of a view is reported.
+    QAccessible::setActive(screenReader);
+    const char *startup = screenReader ? "cat-startup-at" : "cat-startup";
+    const char *add = screenReader ? "cat-add-at" : "cat-add";
+    repeat(startup, screenReader ? 2 : job.runs, [] { return runProgram(closeLogin); });
+    runProgram(logIn, [&] {
+        int line = 0;
+        repeat(add, screenReader ? 2 : job.runs, [&] { return timedAdd(line++); });
+    });
+    return 0;
+}
+
+} // namespace bench

@@ -1,0 +1,349 @@
+// The benchmark of the program on years of sales: one command, one table.
+//
+//   bash scripts/bench.sh [ticket counts...] [--runs N] [--rounds R]
+//
+// Seeds (once, cached) archives of 0, 100,000 and 1,000,000 tickets, copies
+// each to a working data.mdb, and measures in fresh processes, offscreen:
+//   program     the program started and driven as a cashier drives it
+//               (Program.cpp), in rounds that take the archives in turn, so
+//               what else the machine does weighs on each alike;
+//   floors      the same work with nothing of the program's own (Floors.cpp);
+//   export      the export of the whole list, one process per archive for its
+//               peak memory, and its floor likewise;
+//   catalogue   start-up and 添加 with 100,000 more products, with and without
+//               a screen reader.
+// Each figure is the median of every timed run (the first run of each step is
+// a warm-up). The table gives each figure per archive, its ratio at the
+// largest archive to the smallest, its floor at the largest and the ratio to
+// that floor, and the target it must meet.
+#include "Measure.h"
+#include "Seed.h"
+
+#include "app/Application.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QMap>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+using namespace bench;
+
+namespace {
+
+constexpr int kMoreProducts = 100000;
+
+struct Target {
+    double ratio = 0;   // most the largest archive's figure may be of the smallest's; 0: none
+    double largest = 0; // most the figure may be on the largest archive; 0: none
+    bool everySize = false; // `largest` holds on every archive
+};
+
+struct Figure {
+    const char *key;
+    const char *label;
+    const char *unit;
+    const char *floor; // key of its floor, or nullptr
+    Target target;
+    double scale = 1; // shown value = measured × scale (MiB to MB)
+};
+
+const Figure kFigures[] = {
+    {"startup", "start-up until the login window is shown", "ms", "startup", {1.5, 0, false}},
+    {"add", "添加 of one line (two reconnect-and-reopens)", "ms", "add", {1.5, 5, true}},
+    {"keyup", "a key release in 单价", "µs", "keyup", {1.5, 1000, true}},
+    {"checkout", "checkout of 20 lines, receipt to a PDF file", "ms", "archive", {1.5, 0, false}},
+    {"archive", "  its archive step alone", "ms", "archive", {1.5, 20, true}},
+    {"statistics", "统计 opened: first rows and footer sums", "ms", "statistics", {0, 300, false}},
+    {"refresh", "刷新", "ms", "refresh", {0, 300, false}},
+    {"querywindow", "查询 opened (every ticket number listed)", "ms", "querywindow", {0, 300, false}},
+    {"bynumber", "query by ticket number (one day)", "ms", "bynumber", {0, 300, false}},
+    {"bycashier", "query by cashier", "ms", "bycashier", {0, 300, false}},
+    {"detail", "double-click: a ticket's detail shown", "ms", "detail", {1.5, 0, false}},
+    {"export", "导出 of the whole list", "s", "export", {0, 15, false}},
+    {"exportpeak", "  peak memory of its process", "MB", "exportpeak", {0, 200, false}, 1.048576},
+    {"cat-startup", "start-up, 100,000 more products", "ms", "cat-startup", {}},
+    {"cat-add", "添加, 100,000 more products", "ms", "cat-add", {}},
+    {"cat-startup-at", "  the same with a screen reader", "ms", "cat-startup", {}},
+    {"cat-add-at", "  添加 with a screen reader", "ms", "cat-add", {}},
+};
+
+// samples[figure][tickets]
+using Samples = QMap<QString, QMap<qint64, std::vector<double>>>;
+
+struct Run {
+    std::vector<qint64> sizes{0, 100000, 1000000};
+    int runs = 5;
+    int rounds = 3;
+    Samples program, floors;
+    QMap<qint64, QString> folders;
+};
+
+void runChild(Run &run, const char *mode, qint64 tickets, Samples &into, int runs)
+{
+    std::fprintf(stderr, "  %-14s %9lld tickets\n", mode, static_cast<long long>(tickets));
+    QProcess child;
+    child.setProcessEnvironment([] {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        return env;
+    }());
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--child"), QString::fromLatin1(mode), QString::number(tickets),
+                 run.folders.value(tickets), QString::number(runs)});
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+        std::fprintf(stderr, "the %s measurement on %lld tickets failed\n", mode, static_cast<long long>(tickets));
+        std::exit(1);
+    }
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 3 && parts[0] == "sample")
+            into[QString::fromLatin1(parts[1])][tickets].push_back(parts[2].toDouble());
+    }
+}
+
+// Kilobytes of the page cache still to be written to disk.
+long unwrittenKb()
+{
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (!meminfo.open(QIODevice::ReadOnly))
+        return 0;
+    long kb = 0;
+    for (const QByteArray &line : meminfo.readAll().split('\n')) {
+        if (line.startsWith("Dirty:") || line.startsWith("Writeback:"))
+            kb += line.simplified().split(' ').value(1).toLong();
+    }
+    return kb;
+}
+
+// Copies of large archives keep the disk busy after they are made, and a
+// synced write then waits far longer than it does at a till.
+void waitForQuietDisk()
+{
+    ::sync();
+    QElapsedTimer waited;
+    waited.start();
+    while (unwrittenKb() > 32 * 1024 && waited.elapsed() < 120000)
+        QThread::msleep(500);
+    QThread::sleep(2);
+}
+
+// Columns of text as a terminal shows them: CJK characters take two.
+int displayWidth(const QString &s)
+{
+    int w = 0;
+    for (const QChar c : s) {
+        const ushort u = c.unicode();
+        w += (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) || (u >= 0xAC00 && u <= 0xD7A3)
+                || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60)
+                || (u >= 0xFFE0 && u <= 0xFFE6)
+            ? 2
+            : 1;
+    }
+    return w;
+}
+
+QString pad(const QString &s, int width, bool right = false)
+{
+    const QString fill(qMax(0, width - displayWidth(s)), QLatin1Char(' '));
+    return right ? fill + s : s + fill;
+}
+
+QString number(double v)
+{
+    if (v < 0)
+        return QStringLiteral("—");
+    if (v >= 100)
+        return QString::number(v, 'f', 0);
+    if (v >= 10)
+        return QString::number(v, 'f', 1);
+    return QString::number(v, 'f', 2);
+}
+
+QString sizeName(qint64 n)
+{
+    return QLocale::c().toString(n);
+}
+
+double figureAt(const Samples &s, const QString &key, qint64 size, double scale = 1)
+{
+    const auto f = s.find(key);
+    if (f == s.end() || !f->contains(size))
+        return -1;
+    return median(f->value(size)) * scale;
+}
+
+void printTable(const Run &run)
+{
+    const qint64 small = run.sizes.front(), large = run.sizes.back();
+    QStringList header{pad(QStringLiteral("operation"), 44), pad(QStringLiteral("unit"), 4)};
+    for (qint64 n : run.sizes)
+        header << pad(sizeName(n), 10, true);
+    header << pad(QStringLiteral("ratio"), 6, true) << pad(QStringLiteral("floor"), 8, true)
+           << pad(QStringLiteral("×floor"), 7, true) << QStringLiteral(" target");
+    std::printf("\nVelmora on archives of %s tickets (4 lines each); median of every run\n",
+                qPrintable([&] {
+                    QStringList n;
+                    for (qint64 s : run.sizes)
+                        n << sizeName(s);
+                    return n.join(QStringLiteral(", "));
+                }()));
+    std::printf("ratio: at %s tickets / at %s; floor: the bare engine (or libxlsxwriter) doing the same work "
+                "at %s; ×floor: the figure / its floor\n\n",
+                qPrintable(sizeName(large)), qPrintable(sizeName(small)), qPrintable(sizeName(large)));
+    std::printf("%s\n", qPrintable(header.join(QLatin1Char(' '))));
+    int missed = 0;
+    for (const Figure &f : kFigures) {
+        const QString key = QString::fromLatin1(f.key);
+        if (!run.program.contains(key))
+            continue;
+        QStringList cells{pad(QString::fromUtf8(f.label), 44), pad(QString::fromUtf8(f.unit), 4)};
+        double worst = -1;
+        for (qint64 n : run.sizes) {
+            const double v = figureAt(run.program, key, n, f.scale);
+            worst = qMax(worst, v);
+            cells << pad(number(v), 10, true);
+        }
+        const double at0 = figureAt(run.program, key, small, f.scale);
+        const double atN = figureAt(run.program, key, large, f.scale);
+        const double ratio = at0 > 0 && atN >= 0 ? atN / at0 : -1;
+        const double floor = f.floor ? figureAt(run.floors, QString::fromLatin1(f.floor), large, f.scale) : -1;
+        cells << pad(number(ratio), 6, true) << pad(number(floor), 8, true)
+              << pad(floor > 0 && atN >= 0 ? number(atN / floor) : QStringLiteral("—"), 7, true);
+        QStringList target, failed;
+        if (f.target.ratio > 0) {
+            target << QStringLiteral("ratio ≤ %1").arg(f.target.ratio);
+            if (ratio > f.target.ratio)
+                failed << QStringLiteral("ratio");
+        }
+        if (f.target.largest > 0) {
+            const QString where = f.target.everySize ? QString() : QStringLiteral(" at %1").arg(sizeName(large));
+            target << QStringLiteral("< %1 %2%3").arg(f.target.largest).arg(QString::fromUtf8(f.unit), where);
+            const double v = f.target.everySize ? worst : atN;
+            if (v >= f.target.largest)
+                failed << QStringLiteral("limit");
+        }
+        QString verdict = target.isEmpty() ? QString() : failed.isEmpty() ? QStringLiteral("  ok")
+                                                                           : QStringLiteral("  MISSED");
+        missed += !failed.isEmpty();
+        cells << QLatin1Char(' ') + target.join(QStringLiteral(", ")) + verdict;
+        std::printf("%s\n", qPrintable(cells.join(QLatin1Char(' '))));
+    }
+    std::printf("\n%s\n", missed ? qPrintable(QStringLiteral("%1 target(s) missed").arg(missed))
+                                 : "every target met");
+}
+
+int child(const QStringList &args)
+{
+    const QString mode = args.value(0);
+    Job job{args.value(1).toLongLong(), args.value(2), args.value(3).toInt()};
+    if (mode == QLatin1String("program"))
+        return measureProgram(job);
+    if (mode == QLatin1String("export"))
+        return measureExport(job);
+    if (mode == QLatin1String("catalogue"))
+        return measureCatalogue(job, false);
+    if (mode == QLatin1String("catalogue-at"))
+        return measureCatalogue(job, true);
+    if (mode == QLatin1String("floors"))
+        return measureFloors(job);
+    if (mode == QLatin1String("export-floor"))
+        return measureExportFloor(job);
+    if (mode == QLatin1String("catalogue-floors"))
+        return measureCatalogueFloors(job);
+    std::fprintf(stderr, "unknown mode %s\n", qPrintable(mode));
+    return 2;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: velmora_bench [ticket counts...] [--runs N] [--rounds R] [--no-catalogue]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "--child") == 0) {
+        app::Application application(argc, argv);
+        QStandardPaths::setTestModeEnabled(true); // the desktop launcher stays out of the real home
+        return child(application.arguments().mid(2));
+    }
+
+    QCoreApplication application(argc, argv);
+    Run run;
+    bool catalogue = true;
+    std::vector<qint64> sizes;
+    const QStringList args = application.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        bool ok = true;
+        if (args[i] == QLatin1String("--runs"))
+            run.runs = args.value(++i).toInt(&ok);
+        else if (args[i] == QLatin1String("--rounds"))
+            run.rounds = args.value(++i).toInt(&ok);
+        else if (args[i] == QLatin1String("--no-catalogue"))
+            catalogue = false;
+        else
+            sizes.push_back(args[i].toLongLong(&ok));
+        if (!ok || run.runs < 1 || run.rounds < 1)
+            return usage();
+    }
+    if (!sizes.empty())
+        run.sizes = sizes;
+    std::sort(run.sizes.begin(), run.sizes.end());
+
+    QElapsedTimer total;
+    total.start();
+    QTemporaryDir work(QDir(QDir::tempPath()).filePath(QStringLiteral("velmora-bench-run-XXXXXX")));
+    for (qint64 n : run.sizes) {
+        const QString archive = cachedArchive(n);
+        const QString folder = work.filePath(QString::number(n));
+        QDir().mkpath(folder);
+        if (!QFile::copy(archive, QDir(folder).filePath(QStringLiteral("data.mdb")))) {
+            std::fprintf(stderr, "cannot copy %s\n", qPrintable(archive));
+            return 1;
+        }
+        QFile::setPermissions(QDir(folder).filePath(QStringLiteral("data.mdb")), QFile::ReadOwner | QFile::WriteOwner);
+        run.folders[n] = folder;
+    }
+    std::fprintf(stderr, "waiting for the disk to write the copies back...\n");
+    waitForQuietDisk();
+
+    for (int r = 1; r <= run.rounds; ++r) {
+        std::fprintf(stderr, "round %d of %d\n", r, run.rounds);
+        for (qint64 n : run.sizes)
+            runChild(run, "program", n, run.program, run.runs);
+        for (qint64 n : run.sizes)
+            runChild(run, "floors", n, run.floors, run.runs);
+    }
+    for (qint64 n : run.sizes) {
+        runChild(run, "export", n, run.program, 3);
+        runChild(run, "export-floor", n, run.floors, 3);
+    }
+    if (catalogue) {
+        for (qint64 n : run.sizes)
+            addProducts(QDir(run.folders[n]).filePath(QStringLiteral("data.mdb")), kMoreProducts);
+        waitForQuietDisk();
+        for (qint64 n : run.sizes) {
+            runChild(run, "catalogue", n, run.program, run.runs);
+            runChild(run, "catalogue-at", n, run.program, run.runs);
+            runChild(run, "catalogue-floors", n, run.floors, run.runs);
+        }
+    }
+    printTable(run);
+    std::printf("(%d rounds of %d runs each; the export 3 runs; %.0f s in all)\n", run.rounds, run.runs,
+                total.elapsed() / 1000.0);
+    return 0;
+}

@@ -1,0 +1,73 @@
+#include "store/ValuePages.h"
+
+#include "store/Connection.h"
+#include "store/Engine.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace store {
+
+namespace {
+
+QString quoted(const QString &identifier)
+{
+    QString escaped = identifier;
+    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+[[noreturn]] void missing(const QString &what)
+{
+    throwEngineError(QSqlError(QString(), what, QSqlError::StatementError, QStringLiteral("1")));
+}
+
+} // namespace
+
+ValuePages::ValuePages(Connection &connection, QString table, QString column)
+    : connection_(connection), table_(std::move(table)), column_(std::move(column))
+{
+}
+
+std::vector<QVariant> ValuePages::after(const std::optional<QVariant> &last, int n)
+{
+    if (!connection_.isOpen())
+        connection_.open();
+    // Names as the file spells them; anything else is refused before any SQL.
+    const QList<Connection::Column> *columns = connection_.tableColumns(table_);
+    if (!columns)
+        missing(QStringLiteral("no such table: %1").arg(table_));
+    QString column;
+    for (const Connection::Column &c : *columns) {
+        if (c.name.compare(column_, Qt::CaseInsensitive) == 0)
+            column = c.name;
+    }
+    if (column.isEmpty())
+        missing(QStringLiteral("no such column: %1").arg(column_));
+
+    const QString c = quoted(column);
+    QString where;
+    if (last)
+        where = last->isNull() ? QStringLiteral(" WHERE %1 IS NOT NULL").arg(c) : QStringLiteral(" WHERE %1 > ?").arg(c);
+    QSqlQuery q(connection_.database());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT DISTINCT %1 FROM %2%3 ORDER BY %1 LIMIT %4")
+                       .arg(c, quoted(table_), where)
+                       .arg(qMax(n, 0))))
+        throwEngineError(q.lastError());
+    if (last && !last->isNull())
+        q.addBindValue(*last);
+    std::vector<QVariant> values;
+    if (q.exec()) {
+        while (q.next())
+            values.push_back(q.value(0));
+    }
+    const QSqlError e = q.lastError();
+    q.finish();
+    // A read cut short (a lock, a damaged page) must not pass for the end.
+    if (e.isValid())
+        throwEngineError(e);
+    return values;
+}
+
+} // namespace store
