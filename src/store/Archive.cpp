@@ -5,7 +5,6 @@
 #include "store/Idioms.h"
 #include "store/Query.h"
 #include "store/Schema.h"
-#include "store/Transaction.h"
 
 namespace archive {
 
@@ -38,20 +37,6 @@ void archiveRows(Query &lines, Query &tickets, Query &archivedLines, const Ticke
     idiom::emptyTable(lines);
 }
 
-// After a rollback the queries still list what was appended and miss what
-// was deleted; reading them again shows what is stored.
-void reread(std::initializer_list<Query *> queries)
-{
-    for (Query *q : queries) {
-        try {
-            q->close();
-            q->open();
-        } catch (const AppError &) {
-            // The first error is the one the cashier must see.
-        }
-    }
-}
-
 } // namespace
 
 void archiveTicket(Connection &connection, Query &lines, Query &tickets, Query &archivedLines,
@@ -65,14 +50,8 @@ void archiveTicket(Connection &connection, Query &lines, Query &tickets, Query &
         if (!q->isActive())
             q->open();
     }
-    try {
-        Transaction transaction(connection);
-        archiveRows(lines, tickets, archivedLines, ticket);
-        transaction.commit();
-    } catch (...) {
-        reread({&lines, &tickets, &archivedLines});
-        throw;
-    }
+    idiom::allOrNothing(connection, {&lines, &tickets, &archivedLines},
+                        [&] { archiveRows(lines, tickets, archivedLines, ticket); });
 }
 
 } // namespace archive

@@ -66,16 +66,26 @@ void emptyTable(Query &query)
 
 void emptyTableAtOnce(Query &query)
 {
+    allOrNothing(query.connection(), {&query}, [&query] { emptyTable(query); });
+}
+
+void allOrNothing(Connection &connection, std::initializer_list<Query *> queries,
+                  const std::function<void()> &steps)
+{
     try {
-        Transaction transaction(query.connection());
-        emptyTable(query);
+        Transaction transaction(connection);
+        steps();
         transaction.commit();
     } catch (...) {
-        try {
-            query.close();
-            query.open();
-        } catch (const AppError &) {
-            // The first error is the one to show.
+        // After the rollback the queries still list what was appended and
+        // miss what was deleted.
+        for (Query *q : queries) {
+            try {
+                q->close();
+                q->open();
+            } catch (const AppError &) {
+                // The first error is the one to show.
+            }
         }
         throw;
     }

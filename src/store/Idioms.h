@@ -10,6 +10,7 @@
 #include <optional>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 
 class Connection;
 class Query;
@@ -47,6 +48,12 @@ void emptyTable(Query &query);
 // halfway (killed, a power cut) leaves every row or none. When it fails, the
 // query is read again so that it shows what is stored, and the error goes on.
 void emptyTableAtOnce(Query &query);
+
+// Runs the steps in one transaction of the connection: all of them stay or
+// none. When a step or the commit fails, the queries are read again so that
+// they show what is stored, and the error goes on.
+void allOrNothing(Connection &connection, std::initializer_list<Query *> queries,
+                  const std::function<void()> &steps);
 
 // Sums of number columns over every row the open query lists, computed by the
 // database over the same state of the file as the rows and their count, as

@@ -27,8 +27,11 @@ Transaction::Transaction(Connection &connection) : connection_(connection)
 {
     if (!connection_.isOpen())
         connection_.open();
+    // Every transaction here writes. Taking the write lock at the start waits
+    // for another program's write like any statement does; a transaction that
+    // first read and then wanted to write would be refused at once instead.
     QSqlError error;
-    if (!run(connection_, QStringLiteral("BEGIN"), &error))
+    if (!run(connection_, QStringLiteral("BEGIN IMMEDIATE"), &error))
         store::throwEngineError(error);
     open_ = true;
     connection_.transactionBegun();

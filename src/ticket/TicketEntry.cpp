@@ -107,8 +107,12 @@ void TMainForm::SpeedButton2Click()
         requireNumbers({Edit3->text(), Edit4->text(), ComboBox2->currentText(), Edit11->text(),
                         Edit12->text()});
         requireLineFits(-1);
-        learnProduct();
-        idiom::appendRow(ADOQuery2, lineValues());
+        // The product learnt and the line written stand or fall together, and
+        // the disk is synced once for both.
+        idiom::allOrNothing(ADOConnection1, {&ADOQuery1, &ADOQuery2}, [this] {
+            learnProduct();
+            idiom::appendRow(ADOQuery2, lineValues());
+        });
         resetLineInput(true);
         ui::fillPickList(ComboBox1, ADOQuery1, kProductList);
         SpeedButton3->setEnabled(false);
@@ -165,8 +169,10 @@ void TMainForm::SpeedButton3Click()
     requireNumbers({Edit3->text(), Edit4->text(), ComboBox2->currentText(), Edit11->text(),
                     Edit12->text()});
     requireLineFits(ADOQuery2.currentIndex());
-    learnProduct();
-    idiom::changeRow(ADOQuery2, lineValues());
+    idiom::allOrNothing(ADOConnection1, {&ADOQuery1, &ADOQuery2}, [this] {
+        learnProduct();
+        idiom::changeRow(ADOQuery2, lineValues());
+    });
     resetLineInput(true);
     RefreshTotals();
     reconnectSettingsWindow();

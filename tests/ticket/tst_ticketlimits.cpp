@@ -84,6 +84,8 @@ private slots:
     void textsLongerThanTheirColumn();
     void pastedLineBreaks_data();
     void pastedLineBreaks();
+    void lineRefusedByTheFileTeachesNothing_data();
+    void lineRefusedByTheFileTeachesNothing();
 };
 
 void TestTicketLimits::initTestCase()
@@ -357,6 +359,42 @@ void TestTicketLimits::textsLongerThanTheirColumn()
     QCOMPARE(lines(), (QList<QStringList>{{u"苹果"_s, u"2.5"_s, u"3"_s, u"7.5"_s, u"7.5"_s}}));
     QCOMPARE(products(), (QList<QStringList>{{u"苹果"_s, u"2.5"_s}}));
     QCOMPARE(testing::editOf(target)->text(), text);
+}
+
+void TestTicketLimits::lineRefusedByTheFileTeachesNothing_data()
+{
+    QTest::addColumn<bool>("modify");
+    QTest::newRow("添加") << false;
+    QTest::newRow("修改") << true;
+}
+
+// The product learnt and the line written are one write: when the file
+// refuses the line, the catalogue has not learnt the product either.
+void TestTicketLimits::lineRefusedByTheFileTeachesNothing()
+{
+    QFETCH(bool, modify);
+    TMainForm *f = MainForm;
+    addLine(u"苹果"_s, u"2.5"_s, u"3"_s);
+    const QList<QStringList> before = lines();
+    testing::exec(u"create trigger refuse before %1 on xsxx begin select raise(abort, '磁盘已满'); end"_s.arg(
+        modify ? u"update"_s : u"insert"_s));
+    if (modify)
+        QVERIFY(cashier::clickLine(0));
+    enterLine(u"香蕉"_s, u"4"_s, u"2"_s, u"10"_s);
+    testing::click(modify ? f->SpeedButton3 : f->SpeedButton2);
+    const QStringList told = shown();
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first().contains(u"磁盘已满"_s), qPrintable(told.first()));
+    QCOMPARE(lines(), before);
+    QCOMPARE(products(), (QList<QStringList>{{u"苹果"_s, u"2.5"_s}}));
+
+    testing::exec(u"drop trigger refuse"_s);
+    session->prompts().clear();
+    testing::click(modify ? f->SpeedButton3 : f->SpeedButton2);
+    QCOMPARE(shown(), QStringList());
+    QCOMPARE(lines().last(), (QStringList{u"香蕉"_s, u"4"_s, u"2"_s, u"8"_s, u"8"_s}));
+    QCOMPARE(lines().size(), modify ? 1 : 2);
+    QCOMPARE(products(), (QList<QStringList>{{u"苹果"_s, u"2.5"_s}, {u"香蕉"_s, u"4"_s}}));
 }
 
 void TestTicketLimits::pastedLineBreaks_data()
