@@ -247,7 +247,7 @@ void TestFramework::numericKeys_data()
                                                        {Target::ComboLineEdit, "combo's line edit: "}};
     for (const auto &[target, where] : targets) {
         const int t = int(target);
-        auto row = [where](const char *name) -> QTestData & {
+        auto row = [where = where](const char *name) -> QTestData & {
             return QTest::newRow(qPrintable(QLatin1String(where) + QLatin1String(name)));
         };
         QTestEventList keys;
