@@ -634,6 +634,15 @@ void TestFramework::oneLine_data()
     QTest::newRow("blanks kept") << u"  梨 "_s << u"  梨 "_s;
     QTest::newRow("only breaks") << u"\r\n\t"_s << QString();
     QTest::newRow("other separators") << u"a\u2028b\u2029c\vd\fe"_s << u"a b c d e"_s;
+    // A paste from a terminal or a binary file.
+    QTest::newRow("control characters dropped")
+        << QString::fromUtf8(QByteArray("\0可\x1b[1m乐\x07\x7f", 13)) + QChar(0x85) << u"可[1m乐"_s;
+    QTest::newRow("breaks beside control characters") << u"甲\x01\n\x02乙"_s << u"甲 乙"_s;
+    // What the database would give back as U+FFFD is taken as U+FFFD.
+    QTest::newRow("noncharacters") << u"果"_s + QChar(0xFFFF) + u"汁"_s + QChar(0xFFFE) << u"果\uFFFD汁\uFFFD"_s;
+    QTest::newRow("lone surrogates") << QString(QChar(0xD800)) + u"a"_s + QChar(0xDC00)
+                                     << u"\uFFFDa\uFFFD"_s;
+    QTest::newRow("a surrogate pair kept") << u"😀果"_s << u"😀果"_s;
 }
 
 void TestFramework::oneLine()
