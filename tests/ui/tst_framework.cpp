@@ -104,6 +104,8 @@ private slots:
     void releaseRunsRecomputationOnEveryKey_data();
     void releaseRunsRecomputationOnEveryKey();
     void failingRecomputationIsShownAndTypingGoesOn();
+    void pasteWithoutKeyRecomputes_data();
+    void pasteWithoutKeyRecomputes();
 
     void fillPickList();
     void saveDialogAnswersFromTheQueue();
@@ -341,7 +343,6 @@ void TestFramework::numericKeys()
     if (selectAll)
         w.line()->selectAll();
     else
-        w.line()->end(false);
     if (!clipboard.isNull())
         QGuiApplication::clipboard()->setText(clipboard);
 
@@ -390,6 +391,40 @@ void TestFramework::failingRecomputationIsShownAndTypingGoesOn()
     QCOMPARE(w.edit->text(), u"123"_s);
     QCOMPARE(prompts.texts(), QStringList{u"金额太大."_s});
     QCOMPARE(prompts.log().first().icon, msg::Icon::Error);
+}
+
+void TestFramework::pasteWithoutKeyRecomputes_data()
+{
+    releaseRunsRecomputationOnEveryKey_data();
+}
+
+// A paste from the context menu releases no key: the keyless hook runs the
+// recomputation then, and only then (keys have their releases).
+void TestFramework::pasteWithoutKeyRecomputes()
+{
+    QFETCH(int, target);
+
+    BoxWindow w{Target(target)};
+    QStringList seen; // "key" or "paste" with the box's text
+    new ui::NumericKeyFilter(w.box(), [&] { seen << u"key "_s + w.line()->text(); });
+    new ui::KeylessEditHook(w.box(), [&] { seen << u"paste "_s + w.line()->text(); });
+    QVERIFY(w.showAndFocus());
+
+    QTest::keyClicks(w.keyTarget(), u"12"_s);
+    QGuiApplication::clipboard()->setText(u"5"_s);
+    QTest::keyClick(w.keyTarget(), Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(seen, (QStringList{u"key 1"_s, u"key 12"_s, u"key 125"_s, u"key 125"_s}));
+
+    // A Tab's release reaches the next box; the paste that follows is still
+    // one without a key.
+    seen.clear();
+    QTest::keyPress(w.keyTarget(), Qt::Key_Tab);
+    QVERIFY(!w.box()->hasFocus());
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Tab);
+    QGuiApplication::clipboard()->setText(u"7"_s);
+    QVERIFY(testing::pasteFromMenu(w.box()));
+    QCOMPARE(w.line()->text(), u"1257"_s);
+    QCOMPARE(seen, QStringList{u"paste 1257"_s});
 }
 
 void TestFramework::fillPickList()
