@@ -7,6 +7,7 @@
 #include "ui/FormKit.h"
 #include "ui/ListGrid.h"
 #include "ui/MessageBox.h"
+#include "ui/OneLine.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -149,6 +150,8 @@ void TXtForm::buildPrintContentTab()
     auto *tab = new QGridLayout(TabSheet3);
     Edit1 = ui::make<QLineEdit>(TabSheet3, "Edit1");
     Label4 = ui::label(TabSheet3, "Label4", QStringLiteral("店名："), Edit1);
+    // The store name is one line of the receipt; the remark below has lines.
+    ui::keepOneLine(Edit1);
     Label1 = ui::make<QLabel>(TabSheet3, "Label1", QStringLiteral("【请将商店名称控制在16字以内】"));
     setRed(Label1);
     Memo1 = ui::make<QPlainTextEdit>(TabSheet3, "Memo1");
