@@ -343,6 +343,7 @@ void TestFramework::numericKeys()
     if (selectAll)
         w.line()->selectAll();
     else
+        w.line()->end(false);
     if (!clipboard.isNull())
         QGuiApplication::clipboard()->setText(clipboard);
 
