@@ -31,9 +31,11 @@ void setRed(QLabel *label)
 
 // The remark box separates its lines with a line feed; the stored remark
 // separates them with a carriage return and line feed, as typed on Windows.
+// Its text is kept as the database gives it back: a pasted remark starting
+// with U+FFFE would otherwise be stored byte-swapped, as unreadable signs.
 QString storedLines(const QString &boxText)
 {
-    QString text = boxText;
+    QString text = ui::storable(boxText);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text;

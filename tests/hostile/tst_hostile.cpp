@@ -97,6 +97,11 @@ const QList<Input> &inputs()
         // a box takes it as it will be read.
         in.append({u"noncharacter"_s, Entry::CtrlV, "果\xef\xbf\xbf汁", str("果\xef\xbf\xbd汁"),
                    str("果\xef\xbf\xbd汁"), {}, {}});
+        // Found by fuzzing the contains search: a text that starts with
+        // U+FFFE the database takes for one with a byte-order mark, drops it
+        // and stores the rest byte-swapped. Every box stores it as U+FFFD.
+        in.append({u"leading noncharacter"_s, Entry::Menu, "\xef\xbf\xbe可乐", str("\xef\xbf\xbd可乐"),
+                   str("\xef\xbf\xbd可乐"), {}, {}});
         return in;
     }();
     return all;
