@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the program needs to build, run and be tested;
-# packages already installed are skipped.
+# packages already installed are skipped. "install-deps.sh sanitize" adds
+# clang and its sanitizer and libFuzzer runtimes, for the sanitizer run of the
+# tests (VELMORA_SANITIZE=1 scripts/test.sh) and scripts/fuzz.sh.
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config sqlite3 libsqlite3-dev
@@ -10,6 +12,9 @@ packages=(
   fonts-noto-cjk fonts-liberation2
   xvfb xauth
 )
+if [ "${1:-}" = sanitize ]; then
+  packages+=(clang-14 libclang-rt-14-dev llvm-14)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -8,6 +8,7 @@
 #include "ui/FormKit.h"
 #include "ui/KeyFilter.h"
 #include "ui/MessageBox.h"
+#include "ui/OneLine.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -31,6 +32,10 @@ TSptjForm::TSptjForm(QWidget *parent)
     Edit2 = ui::make<QLineEdit>(this, "Edit2");
     Label2 = ui::label(this, "Label2", QStringLiteral("单价："), Edit2);
     new ui::NumericKeyFilter(Edit2);
+    // A pasted line break or control character never becomes part of a
+    // product's name or price (the main window's boxes would not hold it).
+    ui::keepOneLine(Edit1);
+    ui::keepOneLine(Edit2);
     CheckBox1 = ui::make<QCheckBox>(this, "CheckBox1", QStringLiteral("继续添加商品"));
     CheckBox1->setChecked(true);
     form->addWidget(Label1, 0, 0);

@@ -11,6 +11,7 @@
 #include "ui/FormKit.h"
 #include "ui/KeyFilter.h"
 #include "ui/MessageBox.h"
+#include "ui/OneLine.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -27,6 +28,8 @@ TSpxgForm::TSpxgForm(QWidget *parent)
     Edit2 = ui::make<QLineEdit>(this, "Edit2");
     Label2 = ui::label(this, "Label2", QStringLiteral("单价："), Edit2);
     new ui::NumericKeyFilter(Edit2);
+    ui::keepOneLine(Edit1);
+    ui::keepOneLine(Edit2);
     form->addWidget(Label1, 0, 0);
     form->addWidget(Edit1, 0, 1);
     form->addWidget(Label2, 1, 0);

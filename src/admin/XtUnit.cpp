@@ -7,6 +7,7 @@
 #include "ui/FormKit.h"
 #include "ui/ListGrid.h"
 #include "ui/MessageBox.h"
+#include "ui/OneLine.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -30,9 +31,11 @@ void setRed(QLabel *label)
 
 // The remark box separates its lines with a line feed; the stored remark
 // separates them with a carriage return and line feed, as typed on Windows.
+// Its text is kept as the database gives it back: a pasted remark starting
+// with U+FFFE would otherwise be stored byte-swapped, as unreadable signs.
 QString storedLines(const QString &boxText)
 {
-    QString text = boxText;
+    QString text = ui::storable(boxText);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text;
@@ -149,6 +152,8 @@ void TXtForm::buildPrintContentTab()
     auto *tab = new QGridLayout(TabSheet3);
     Edit1 = ui::make<QLineEdit>(TabSheet3, "Edit1");
     Label4 = ui::label(TabSheet3, "Label4", QStringLiteral("店名："), Edit1);
+    // The store name is one line of the receipt; the remark below has lines.
+    ui::keepOneLine(Edit1);
     Label1 = ui::make<QLabel>(TabSheet3, "Label1", QStringLiteral("【请将商店名称控制在16字以内】"));
     setRed(Label1);
     Memo1 = ui::make<QPlainTextEdit>(TabSheet3, "Memo1");

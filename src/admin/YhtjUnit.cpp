@@ -6,6 +6,7 @@
 #include "ui/ErrorDisplay.h"
 #include "ui/FormKit.h"
 #include "ui/MessageBox.h"
+#include "ui/OneLine.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -24,6 +25,8 @@ TYhtjForm::TYhtjForm(QWidget *parent)
     auto *form = new QGridLayout;
     Edit1 = ui::make<QLineEdit>(this, "Edit1");
     Label1 = ui::label(this, "Label1", QStringLiteral("用户名："), Edit1);
+    // A name is one line: it is the cashier's name in every list and receipt.
+    ui::keepOneLine(Edit1);
     Edit2 = ui::make<QLineEdit>(this, "Edit2");
     ui::setPasswordBox(Edit2);
     Label2 = ui::label(this, "Label2", QStringLiteral("密  码："), Edit2);

@@ -6,6 +6,7 @@
 #include "ui/ErrorDisplay.h"
 #include "ui/FormKit.h"
 #include "ui/MessageBox.h"
+#include "ui/OneLine.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -22,6 +23,8 @@ QComboBox *editableList(QWidget *parent, const char *name)
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setCompleter(nullptr);
     c->setMaxVisibleItems(15);
+    // Searched for as the names and numbers are stored: in one line.
+    ui::keepOneLine(c);
     return c;
 }
 } // namespace

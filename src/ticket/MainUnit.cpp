@@ -524,8 +524,12 @@ void TMainForm::wireHandlers()
     // leaving a box whose text happens to match an item is none.
     ui::onListChoice(ComboBox1, [this] { ComboBox1Click(); });
     ui::onListChoice(ComboBox2, [this] { AmountKeyUp(); });
-    for (QWidget *box : std::initializer_list<QWidget *>{Edit3, Edit4, ComboBox2})
+    for (QWidget *box : std::initializer_list<QWidget *>{Edit3, Edit4, ComboBox2}) {
         new ui::NumericKeyFilter(box, [this] { AmountKeyUp(); });
+        // A number pasted from the context menu releases no key: the amounts
+        // follow it all the same, so 添加 never stores amounts of the old text.
+        new ui::KeylessEditHook(box, [this] { AmountKeyUp(); });
+    }
     new ui::NumericKeyFilter(ComboBox4, [this] { ComboBox4Change(); });
     ui::on(ComboBox4->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox4Change(); });
     ui::onListChoice(ComboBox4, [this] { ComboBox4Change(); });

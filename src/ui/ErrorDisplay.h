@@ -28,18 +28,26 @@ template <class F> void guarded(F &&handler)
     }
 }
 
+namespace detail {
+// A handler gets the signal's arguments when it takes them. Chosen in a
+// function of its own: clang 14 instantiates both branches of an
+// "if constexpr" in a lambda nested in a generic lambda.
+template <class Handler, class... Args> void callHandler(const Handler &handler, Args &&...args)
+{
+    if constexpr (std::is_invocable_v<const Handler &, Args...>)
+        handler(std::forward<Args>(args)...);
+    else
+        handler();
+}
+} // namespace detail
+
 // Connects a signal to a handler run through guarded(): no exception ever
 // travels through Qt's own frames.
 template <class Sender, class Signal, class Handler>
 QMetaObject::Connection on(Sender *sender, Signal signal, QObject *context, Handler handler)
 {
     return QObject::connect(sender, signal, context, [handler](auto &&...args) {
-        guarded([&] {
-            if constexpr (std::is_invocable_v<Handler, decltype(args)...>)
-                handler(std::forward<decltype(args)>(args)...);
-            else
-                handler();
-        });
+        guarded([&] { detail::callHandler(handler, std::forward<decltype(args)>(args)...); });
     });
 }
 

@@ -1,6 +1,7 @@
 #include "ui/FormKit.h"
 
 #include "ui/Accessible.h"
+#include "ui/OneLine.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -41,6 +42,9 @@ void setPasswordBox(QLineEdit *box)
 {
     box->setEchoMode(QLineEdit::Password);
     box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    // A password is compared with the stored one exactly as typed, so it
+    // holds only what the database gives back unchanged.
+    keepStorable(box);
 }
 
 void layOutDialog(QWidget *dialog, QGridLayout *form, std::initializer_list<QWidget *> buttons, int rowSpacing)

@@ -98,6 +98,39 @@ KeyReleaseHook::KeyReleaseHook(QWidget *box, std::function<void()> onKeyRelease)
         edit->installEventFilter(this);
 }
 
+KeylessEditHook::KeylessEditHook(QWidget *box, std::function<void()> onEdit)
+    : QObject(box), onEdit_(std::move(onEdit))
+{
+    box->installEventFilter(this);
+    QWidget *edit = editOf(box);
+    if (edit != box)
+        edit->installEventFilter(this);
+    if (auto *line = qobject_cast<QLineEdit *>(edit)) {
+        on(line, &QLineEdit::textEdited, this, [this] {
+            if (!keyDown_ && onEdit_)
+                onEdit_();
+        });
+    }
+}
+
+bool KeylessEditHook::eventFilter(QObject *, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        keyDown_ = true;
+        break;
+    // A key released elsewhere (a Tab moved the focus on) ends it too.
+    case QEvent::KeyRelease:
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        keyDown_ = false;
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
 bool KeyReleaseHook::eventFilter(QObject *, QEvent *event)
 {
     if (event->type() == QEvent::KeyRelease && onKeyRelease_)

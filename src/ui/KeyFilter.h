@@ -39,4 +39,18 @@ private:
     std::function<void()> onKeyRelease_;
 };
 
+// Runs a handler when the user changes a box's text without a key: a paste
+// from the context menu, a drop. A recomputation run at each key release
+// would miss such a change and leave figures computed from the old text.
+class KeylessEditHook : public QObject {
+    Q_OBJECT
+public:
+    KeylessEditHook(QWidget *box, std::function<void()> onEdit);
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool keyDown_ = false; // a key of the box is pressed: its release runs the hook
+    std::function<void()> onEdit_;
+};
+
 } // namespace ui

@@ -11,7 +11,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QKeySequence>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
 #include <QFile>
@@ -294,6 +296,33 @@ void clickThroughWindow(QWidget *widget)
     QWidget *top = widget->window();
     const QPoint at = widget->mapTo(top, widget->rect().center());
     QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+bool pasteFromMenu(QWidget *box)
+{
+    QWidget *target = box;
+    if (auto *text = qobject_cast<QAbstractScrollArea *>(box))
+        target = text->viewport();
+    else if (QLineEdit *edit = editOf(box))
+        target = edit;
+    QWidget *top = target->window();
+    QTest::mouseClick(top->windowHandle(), Qt::RightButton, Qt::NoModifier, target->mapTo(top, target->rect().center()));
+    QMenu *menu = nullptr;
+    if (!QTest::qWaitFor([&menu] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); }, 2000))
+        return false;
+    // The paste item, known by the key it names, in any language.
+    const QString key = u'\t' + QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
+    QAction *paste = nullptr;
+    for (QAction *a : menu->actions()) {
+        if (a->text().endsWith(key))
+            paste = a;
+    }
+    if (!paste || !paste->isEnabled()) {
+        menu->close();
+        return false;
+    }
+    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(paste).center());
+    return true;
 }
 
 void doubleClickAt(QWidget *widget, QPoint at)

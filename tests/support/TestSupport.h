@@ -100,6 +100,12 @@ bool pickFromList(QComboBox *box, const QString &itemText);
 // test. Call it before the step that opens the window.
 void whileModal(std::function<void(QWidget *modal)> steps);
 
+// A right click in the middle of a box as the window system delivers it,
+// then a click on the paste item of the menu it opens (a line edit, an
+// editable combo box's line edit, a text box). False when no menu opened or
+// it offered no paste.
+bool pasteFromMenu(QWidget *box);
+
 // A left click in the middle of a widget as the window system delivers it:
 // a window that a modal window blocks does not get it.
 void clickThroughWindow(QWidget *widget);

@@ -106,6 +106,8 @@ private slots:
     void releaseRunsRecomputationOnEveryKey_data();
     void releaseRunsRecomputationOnEveryKey();
     void failingRecomputationIsShownAndTypingGoesOn();
+    void pasteWithoutKeyRecomputes_data();
+    void pasteWithoutKeyRecomputes();
 
     void fillPickList();
     void saveDialogAnswersFromTheQueue();
@@ -251,7 +253,7 @@ void TestFramework::numericKeys_data()
                                                        {Target::ComboLineEdit, "combo's line edit: "}};
     for (const auto &[target, where] : targets) {
         const int t = int(target);
-        auto row = [where](const char *name) -> QTestData & {
+        auto row = [where = where](const char *name) -> QTestData & {
             return QTest::newRow(qPrintable(QLatin1String(where) + QLatin1String(name)));
         };
         QTestEventList keys;
@@ -394,6 +396,40 @@ void TestFramework::failingRecomputationIsShownAndTypingGoesOn()
     QCOMPARE(w.edit->text(), u"123"_s);
     QCOMPARE(prompts.texts(), QStringList{u"金额太大."_s});
     QCOMPARE(prompts.log().first().icon, msg::Icon::Error);
+}
+
+void TestFramework::pasteWithoutKeyRecomputes_data()
+{
+    releaseRunsRecomputationOnEveryKey_data();
+}
+
+// A paste from the context menu releases no key: the keyless hook runs the
+// recomputation then, and only then (keys have their releases).
+void TestFramework::pasteWithoutKeyRecomputes()
+{
+    QFETCH(int, target);
+
+    BoxWindow w{Target(target)};
+    QStringList seen; // "key" or "paste" with the box's text
+    new ui::NumericKeyFilter(w.box(), [&] { seen << u"key "_s + w.line()->text(); });
+    new ui::KeylessEditHook(w.box(), [&] { seen << u"paste "_s + w.line()->text(); });
+    QVERIFY(w.showAndFocus());
+
+    QTest::keyClicks(w.keyTarget(), u"12"_s);
+    QGuiApplication::clipboard()->setText(u"5"_s);
+    QTest::keyClick(w.keyTarget(), Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(seen, (QStringList{u"key 1"_s, u"key 12"_s, u"key 125"_s, u"key 125"_s}));
+
+    // A Tab's release reaches the next box; the paste that follows is still
+    // one without a key.
+    seen.clear();
+    QTest::keyPress(w.keyTarget(), Qt::Key_Tab);
+    QVERIFY(!w.box()->hasFocus());
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Tab);
+    QGuiApplication::clipboard()->setText(u"7"_s);
+    QVERIFY(testing::pasteFromMenu(w.box()));
+    QCOMPARE(w.line()->text(), u"1257"_s);
+    QCOMPARE(seen, QStringList{u"paste 1257"_s});
 }
 
 void TestFramework::fillPickList()
@@ -715,6 +751,15 @@ void TestFramework::oneLine_data()
     QTest::newRow("blanks kept") << u"  梨 "_s << u"  梨 "_s;
     QTest::newRow("only breaks") << u"\r\n\t"_s << QString();
     QTest::newRow("other separators") << u"a\u2028b\u2029c\vd\fe"_s << u"a b c d e"_s;
+    // A paste from a terminal or a binary file.
+    QTest::newRow("control characters dropped")
+        << QString::fromUtf8(QByteArray("\0可\x1b[1m乐\x07\x7f", 13)) + QChar(0x85) << u"可[1m乐"_s;
+    QTest::newRow("breaks beside control characters") << u"甲\x01\n\x02乙"_s << u"甲 乙"_s;
+    // What the database would give back as U+FFFD is taken as U+FFFD.
+    QTest::newRow("noncharacters") << u"果"_s + QChar(0xFFFF) + u"汁"_s + QChar(0xFFFE) << u"果\uFFFD汁\uFFFD"_s;
+    QTest::newRow("lone surrogates") << QString(QChar(0xD800)) + u"a"_s + QChar(0xDC00)
+                                     << u"\uFFFDa\uFFFD"_s;
+    QTest::newRow("a surrogate pair kept") << u"😀果"_s << u"😀果"_s;
 }
 
 void TestFramework::oneLine()
