@@ -138,7 +138,7 @@ void Connection::setConnectionString(const QString &text)
 
 // An empty file would become an empty database and a foreign file could be
 // damaged by the engine's own writes: both are refused before SQLite opens them.
-void Connection::checkFile(const QString &path) const
+bool Connection::checkFile(const QString &path) const
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -146,8 +146,11 @@ void Connection::checkFile(const QString &path) const
     if (f.size() == 0)
         notOurs(path, QStringLiteral("文件是空的(0字节)"));
     static const QByteArray magic("SQLite format 3\0", 16);
-    if (f.read(16) != magic || f.size() < 100)
+    const QByteArray header = f.read(100);
+    if (!header.startsWith(magic) || header.size() < 100)
         notOurs(path, QStringLiteral("它不是SQLite数据库文件"));
+    // The file format's read and write versions: 2 means write-ahead log.
+    return header[18] == 2 || header[19] == 2;
 }
 
 void Connection::open()
@@ -161,7 +164,7 @@ void Connection::open()
         throw AppError(QStringLiteral("找不到数据库文件“%1”(查找的文件夹: %2)")
                            .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
     }
-    checkFile(filePath_);
+    const bool logMode = checkFile(filePath_);
     QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
                                                      : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
     db.setDatabaseName(filePath_);
@@ -173,7 +176,8 @@ void Connection::open()
                            .arg(nativePath(filePath_), store::engineMessage(db.lastError())));
     try {
         readSchema(db);
-        useRollbackJournal(db);
+        if (logMode)
+            useRollbackJournal(db);
         // FULL makes a posted row (an archived ticket) survive a power cut.
         runOrThrow(db, QStringLiteral("PRAGMA synchronous=FULL")).finish();
         runOrThrow(db, QStringLiteral("PRAGMA foreign_keys=OFF")).finish();
@@ -271,12 +275,26 @@ void Connection::close()
 {
     if (openTransactions_ > 0)
         throw AppError(QStringLiteral("数据库连接在事务未结束时不能关闭"));
+    statements_.clear();
     if (!QSqlDatabase::contains(name_))
         return;
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (db.isOpen())
         db.close();
     readDepth_ = 0;
+}
+
+QSqlQuery &Connection::statement(const QString &sql)
+{
+    auto it = statements_.find(sql);
+    if (it == statements_.end()) {
+        QSqlQuery q(database());
+        q.setForwardOnly(true);
+        if (!q.prepare(sql))
+            store::throwEngineError(q.lastError());
+        it = statements_.insert(sql, q);
+    }
+    return *it;
 }
 
 bool Connection::isOpen() const
@@ -329,10 +347,12 @@ void Connection::requireWritable()
 
 qint64 Connection::dataVersion()
 {
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
-        store::throwEngineError(q.lastError());
+    QSqlQuery &q = statement(QStringLiteral("PRAGMA data_version"));
+    if (!q.exec() || !q.next()) {
+        const QSqlError e = q.lastError();
+        q.finish();
+        store::throwEngineError(e);
+    }
     const qint64 v = q.value(0).toLongLong();
     q.finish();
     return v;
@@ -352,10 +372,14 @@ Connection::ReadScope::ReadScope(Connection &connection) : connection_(connectio
 {
     if (connection_.readDepth_++ > 0 || !connection_.isOpen())
         return;
-    QSqlQuery q(connection_.database());
-    if (!q.exec(QStringLiteral("SAVEPOINT velmora_read"))) {
+    try {
+        QSqlQuery &q = connection_.statement(QStringLiteral("SAVEPOINT velmora_read"));
+        if (!q.exec())
+            store::throwEngineError(q.lastError());
+        q.finish();
+    } catch (...) {
         --connection_.readDepth_;
-        store::throwEngineError(q.lastError());
+        throw;
     }
     began_ = true;
 }
@@ -367,5 +391,12 @@ Connection::ReadScope::~ReadScope()
     if (!began_ || !connection_.isOpen())
         return;
     // A failed read may already have ended the transaction; nothing to undo then.
-    QSqlQuery(connection_.database()).exec(QStringLiteral("RELEASE velmora_read"));
+    try {
+        QSqlQuery &q = connection_.statement(QStringLiteral("RELEASE velmora_read"));
+        q.exec();
+        q.finish();
+    } catch (const AppError &) {
+        // Not preparable any more: the connection is failing, and the next
+        // statement says why.
+    }
 }

@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
 namespace connstr {
@@ -94,7 +95,11 @@ public:
     };
 
 private:
-    void checkFile(const QString &path) const;
+    // Returns whether the file is in write-ahead-log mode (its header says so).
+    bool checkFile(const QString &path) const;
+    // A statement the connection runs again and again, prepared once while
+    // the connection is open.
+    QSqlQuery &statement(const QString &sql);
     void readSchema(QSqlDatabase &db);
     void useRollbackJournal(QSqlDatabase &db);
 
@@ -106,4 +111,5 @@ private:
     int readDepth_ = 0;
     QHash<QString, QList<Column>> tables_; // by lower-case name
     QHash<QString, quint64> writes_;
+    QHash<QString, QSqlQuery> statements_;
 };
