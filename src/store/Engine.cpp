@@ -221,4 +221,11 @@ bool registerFunctions(const QSqlDatabase &db)
             == SQLITE_OK;
 }
 
+QString quotedName(const QString &identifier)
+{
+    QString escaped = identifier;
+    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
 } // namespace store

@@ -44,4 +44,7 @@ bool registerFunctions(const QSqlDatabase &db);
 // The keys of a velmora_lowest_keys() result.
 std::vector<qint64> lowestKeys(const QVariant &blob);
 
+// A table or column name as SQL text, in double quotes.
+QString quotedName(const QString &identifier);
+
 } // namespace store

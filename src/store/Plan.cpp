@@ -12,13 +12,6 @@ namespace store {
 
 namespace {
 
-QString quoted(const QString &identifier)
-{
-    QString escaped = identifier;
-    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
-}
-
 bool numberType(const QString &declared)
 {
     const QString type = declared.toUpper();
@@ -79,8 +72,8 @@ Plan::Plan(Connection &connection, Listing listing)
         const int c = indexOf(listing_.distinctColumn);
         columns_ << table->at(c).name;
         number_ << numberType(table->at(c).type);
-        const QString column = quoted(table->at(c).name);
-        const QString from = quoted(listing_.table);
+        const QString column = quotedName(table->at(c).name);
+        const QString from = quotedName(listing_.table);
         // A short list is kept whole; a long one (a million ticket numbers) is
         // copied once into a temporary table and read from there by key, in
         // the order the engine gave.
@@ -102,13 +95,13 @@ Plan::Plan(Connection &connection, Listing listing)
         static std::atomic<int> counter{0};
         source_ = QStringLiteral("velmora_distinct_%1").arg(++counter);
         run(connection_,
-            QStringLiteral("CREATE TEMP TABLE %1 AS SELECT DISTINCT %2 AS %2 FROM %3").arg(quoted(source_), column, from),
+            QStringLiteral("CREATE TEMP TABLE %1 AS SELECT DISTINCT %2 AS %2 FROM %3").arg(quotedName(source_), column, from),
             {})
             .finish();
-        source_ = QStringLiteral("temp.") + quoted(source_);
+        source_ = QStringLiteral("temp.") + quotedName(source_);
         return;
     }
-    source_ = quoted(listing_.table);
+    source_ = quotedName(listing_.table);
     for (const Connection::Column &c : *table) {
         columns_ << c.name;
         number_ << numberType(c.type);
@@ -158,7 +151,7 @@ Plan::Sql Plan::base() const
         sql.add(QStringLiteral(" AND rowid NOT IN (%1)").arg(keys.join(QLatin1Char(','))));
     }
     if (filterIndex_ >= 0) {
-        const QString c = quoted(columns_[filterIndex_]);
+        const QString c = quotedName(columns_[filterIndex_]);
         if (listing_.match == Match::Equals)
             sql.add(QStringLiteral(" AND %1 = ?").arg(c), {listing_.value});
         else
@@ -179,7 +172,7 @@ Plan::Sql Plan::select(Run run, const RowKey *from, const char *op, bool descend
 {
     QStringList names{QStringLiteral("rowid")};
     for (const QString &c : columns_)
-        names << quoted(c);
+        names << quotedName(c);
     Sql sql;
     sql.add(QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(names.join(QLatin1String(", ")), source_));
     const Sql b = base();
@@ -191,7 +184,7 @@ Plan::Sql Plan::select(Run run, const RowKey *from, const char *op, bool descend
             sql.add(QStringLiteral(" AND rowid %1 ?").arg(opText), {from->key});
         sql.add(QStringLiteral(" ORDER BY rowid") + dir);
     } else {
-        const QString c = quoted(columns_[orderIndex_]);
+        const QString c = quotedName(columns_[orderIndex_]);
         if (run == Run::Nulls) {
             sql.add(QStringLiteral(" AND %1 IS NULL").arg(c));
             if (from)
@@ -284,7 +277,7 @@ Plan::Count Plan::count(int firstKeys)
     sql.add(QStringLiteral("SELECT count(*)"));
     // The footer sums come from the same reading of the same rows.
     for (int col : sumColumns_)
-        sql.add(QStringLiteral(", velmora_sum4(%1)").arg(quoted(columns_[col])));
+        sql.add(QStringLiteral(", velmora_sum4(%1)").arg(quotedName(columns_[col])));
     // A search that finds few rows would otherwise read the table twice:
     // once to count, once more for its first rows.
     const bool keys = firstKeys > 0 && orderIndex_ < 0;
@@ -318,7 +311,7 @@ qint64 Plan::nullCount()
     Sql sql;
     sql.add(QStringLiteral("SELECT count(*) FROM %1 WHERE ").arg(source_))
         .add(b.text, b.args)
-        .add(QStringLiteral(" AND %1 IS NULL").arg(quoted(columns_[orderIndex_])));
+        .add(QStringLiteral(" AND %1 IS NULL").arg(quotedName(columns_[orderIndex_])));
     QSqlQuery q = run(connection_, sql.text, sql.args);
     const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
     const QSqlError e = q.lastError();
@@ -334,7 +327,7 @@ std::vector<Row> Plan::rowsByKeys(const std::vector<qint64> &keys)
         return {};
     QStringList names{QStringLiteral("rowid")}, list;
     for (const QString &c : columns_)
-        names << quoted(c);
+        names << quotedName(c);
     for (qint64 k : keys)
         list << QString::number(k);
     Sql sql;
@@ -359,7 +352,7 @@ QVector<std::optional<qint64>> Plan::sums(const QVector<int> &columns)
     }
     QStringList parts;
     for (int col : columns)
-        parts << QStringLiteral("velmora_sum4(%1)").arg(quoted(columns_[col]));
+        parts << QStringLiteral("velmora_sum4(%1)").arg(quotedName(columns_[col]));
     const Sql b = base();
     Sql sql;
     sql.add(QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(parts.join(QLatin1String(", ")), source_)).add(b.text, b.args);
@@ -389,7 +382,7 @@ qint64 Plan::positionOf(const RowKey &key, qint64 nulls)
     if (r == Run::All) {
         sql.add(QStringLiteral(" AND rowid < ?"), {key.key});
     } else {
-        const QString c = quoted(columns_[orderIndex_]);
+        const QString c = quotedName(columns_[orderIndex_]);
         if (r == Run::Nulls)
             sql.add(QStringLiteral(" AND %1 IS NULL AND rowid < ?").arg(c), {key.key});
         else
@@ -410,7 +403,7 @@ std::optional<Row> Plan::rowInListing(qint64 key)
     }
     QStringList names{QStringLiteral("rowid")};
     for (const QString &c : columns_)
-        names << quoted(c);
+        names << quotedName(c);
     const Sql b = base();
     Sql sql;
     sql.add(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ? AND ").arg(names.join(QLatin1String(", ")), source_),
@@ -426,7 +419,7 @@ std::optional<Row> Plan::rowByKey(qint64 key)
 {
     QStringList names{QStringLiteral("rowid")};
     for (const QString &c : columns_)
-        names << quoted(c);
+        names << quotedName(c);
     Sql sql;
     sql.add(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(QLatin1String(", ")), source_), {key});
     std::vector<Row> rows = readRows(sql);
@@ -459,7 +452,7 @@ qint64 Plan::insert(const QStringList &names, const QVariantList &values)
     } else {
         QStringList cols, marks;
         for (const QString &n : names) {
-            cols << quoted(n);
+            cols << quotedName(n);
             marks << QStringLiteral("?");
         }
         text = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
@@ -476,7 +469,7 @@ int Plan::update(qint64 key, const QStringList &names, const QVariantList &value
 {
     QStringList sets;
     for (const QString &n : names)
-        sets << quoted(n) + QStringLiteral(" = ?");
+        sets << quotedName(n) + QStringLiteral(" = ?");
     QVariantList args = values;
     args << key;
     QSqlQuery q = run(connection_,

@@ -10,13 +10,6 @@ namespace store {
 
 namespace {
 
-QString quoted(const QString &identifier)
-{
-    QString escaped = identifier;
-    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
-}
-
 [[noreturn]] void missing(const QString &what)
 {
     throwEngineError(QSqlError(QString(), what, QSqlError::StatementError, QStringLiteral("1")));
@@ -45,14 +38,14 @@ std::vector<QVariant> ValuePages::after(const std::optional<QVariant> &last, int
     if (column.isEmpty())
         missing(QStringLiteral("no such column: %1").arg(column_));
 
-    const QString c = quoted(column);
+    const QString c = quotedName(column);
     QString where;
     if (last)
         where = last->isNull() ? QStringLiteral(" WHERE %1 IS NOT NULL").arg(c) : QStringLiteral(" WHERE %1 > ?").arg(c);
     QSqlQuery q(connection_.database());
     q.setForwardOnly(true);
     if (!q.prepare(QStringLiteral("SELECT DISTINCT %1 FROM %2%3 ORDER BY %1 LIMIT %4")
-                       .arg(c, quoted(table_), where)
+                       .arg(c, quotedName(table_), where)
                        .arg(qMax(n, 0))))
         throwEngineError(q.lastError());
     if (last && !last->isNull())
