@@ -87,6 +87,17 @@ void GridFooter::refresh()
         if (s >= 0 && s < sums.size())
             texts_[i] = sumText(sums[s]);
     }
+    widenToFit();
+}
+
+// A total cut off is a wrong total to whoever reads it: each column is kept
+// at least as wide as its sum.
+void GridFooter::widenToFit()
+{
+    for (int i = 0; i < texts_.size(); ++i) {
+        const int needed = texts_[i].isEmpty() ? 0 : fontMetrics().horizontalAdvance(texts_[i]) + 2 * kInset + 1;
+        grid_->setColumnFloor(i, needed);
+    }
 }
 
 void GridFooter::showEvent(QShowEvent *event)

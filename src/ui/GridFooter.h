@@ -41,6 +41,7 @@ protected:
 private:
     void markStale();
     void refresh();
+    void widenToFit();
     int columnLeft(int column) const;
 
     ListGrid *grid_;

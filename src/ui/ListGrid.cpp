@@ -269,6 +269,20 @@ void ListGrid::resizeEvent(QResizeEvent *event)
     stretchColumns();
 }
 
+void ListGrid::setColumnFloor(int column, int width)
+{
+    if (column < 0)
+        return;
+    if (floors_.size() <= column)
+        floors_.resize(column + 1);
+    if (floors_[column] == width)
+        return;
+    floors_[column] = width;
+    stretchColumns();
+}
+
+// The columns share the width in their set proportions, each at least its
+// floor; when the floors take more than there is, the grid scrolls sideways.
 void ListGrid::stretchColumns()
 {
     const auto &cols = model_->columns();
@@ -281,6 +295,7 @@ void ListGrid::stretchColumns()
     int used = 0;
     for (int i = 0; i < cols.size(); ++i) {
         int w = (i + 1 == cols.size()) ? available - used : cols[i].width * available / total;
+        w = qMax(w, floors_.value(i));
         setColumnWidth(i, w);
         used += w;
     }

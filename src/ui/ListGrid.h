@@ -64,6 +64,10 @@ public:
     // Whether the last cellClicked came from the empty area below the rows.
     bool clickedBelowRows() const { return clickedBelowRows_; }
 
+    // The narrowest a column may be when the columns share the grid's width
+    // (what its footer must show whole); 0 lets it go.
+    void setColumnFloor(int column, int width);
+
 signals:
     // A cell was clicked (the query's cursor is already on its row), or the
     // empty area below the rows was.
@@ -84,6 +88,7 @@ private:
     void stretchColumns();
     void followQueryCursor();
     QueryModel *model_;
+    QVector<int> floors_;
     bool syncing_ = false;
     bool pressedOnEmpty_ = false;
     bool clickedBelowRows_ = false;

@@ -7,6 +7,7 @@
 
 #include <QAbstractListModel>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QListView>
 #include <QSignalBlocker>
 #include <QStringListModel>
@@ -48,6 +49,7 @@ QStringListModel *namesModel(QComboBox *box)
 class PagedValues : public QAbstractListModel {
 public:
     static constexpr int kPageRows = 256;
+    static constexpr int kRestRows = 16384;
 
     explicit PagedValues(QComboBox *box) : QAbstractListModel(box)
     {
@@ -58,6 +60,22 @@ public:
             if (index >= 0 && index >= rowCount() - 1 && canFetchMore({}))
                 fetchMore({});
         });
+        // End in the open list goes to the last value of all (the newest
+        // ticket), not to the last one read so far.
+        box->view()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_End) {
+            try {
+                while (canFetchMore({}))
+                    readPage(kRestRows);
+            } catch (...) {
+                // The file busy: End goes as far as was read.
+            }
+        }
+        return false;
     }
 
     void restart(Connection &connection, const QString &table, const QString &column)
@@ -104,10 +122,10 @@ private:
         return v.toString();
     }
 
-    void readPage()
+    void readPage(int rows = kPageRows)
     {
-        const std::vector<QVariant> values = pages_->after(last_, kPageRows);
-        if (static_cast<int>(values.size()) < kPageRows)
+        const std::vector<QVariant> values = pages_->after(last_, rows);
+        if (static_cast<int>(values.size()) < rows)
             ended_ = true;
         if (values.empty())
             return;

@@ -263,8 +263,8 @@ void TestSalesQuery::footerFollowsTheQuery()
 void TestSalesQuery::longNumberListReadAsReached_data()
 {
     QTest::addColumn<QString>("how");
-    // Reaching the end of the values read: the arrow keys in the box, End
-    // or PageDown in the open list.
+    // Reaching the end of the list: the arrow keys in the box, End or
+    // PageDown in the open list.
     QTest::newRow("arrow keys") << u"keys"_s;
     QTest::newRow("End in the list") << u"end"_s;
     QTest::newRow("PageDown in the list") << u"pagedown"_s;
@@ -309,8 +309,11 @@ void TestSalesQuery::longNumberListReadAsReached()
                 QTest::keyClick(box, Qt::Key_F4); // opens the list
                 QAbstractItemView *view = box->view();
                 QVERIFY(QTest::qWaitForWindowExposed(view->window()));
-                for (int i = 0; i < (how == u"end" ? 5 : 100); ++i)
-                    QTest::keyClick(view, how == u"end" ? Qt::Key_End : Qt::Key_PageDown);
+                // End goes to the last number of all at once.
+                if (how == u"pagedown") {
+                    for (int i = 0; i < 100; ++i)
+                        QTest::keyClick(view, Qt::Key_PageDown);
+                }
                 QTest::keyClick(view, Qt::Key_End);
                 QTest::keyClick(view, Qt::Key_Return); // the last number chosen
                 lastText = box->currentText();

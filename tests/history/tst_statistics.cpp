@@ -5,8 +5,11 @@
 
 #include "app/Rights.h"
 #include "ui/FileDialog.h"
+#include "ui/GridFooter.h"
+#include "ui/ListGrid.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QStandardPaths>
 
@@ -110,6 +113,7 @@ private slots:
     void footerSums_data();
     void footerSums();
     void sumsThatDoNotFit();
+    void largeSumsShownWhole();
 
     void deleteTicket_data();
     void deleteTicket();
@@ -280,6 +284,25 @@ void TestStatistics::sumsThatDoNotFit()
     QCOMPARE(rows, 4);
     QCOMPARE(shown, footerOf(u"7"_s, ui::GridFooter::overflowText(), u"50.48"_s));
     QCOMPARE(prompts_->texts(), QStringList());
+}
+
+// A shop's totals after years outgrow the columns: each sum is shown whole.
+void TestStatistics::largeSumsShownWhole()
+{
+    addTicket(u"20240304000000"_s, u"2024-03-04 00:00:00"_s, 795282.57, 37864537.06, 37454596.35, u"admin"_s);
+    QStringList shown;
+    QStringList cut;
+    inStatistics([&] {
+        shown = footer();
+        ui::GridFooter *f = XstjForm->DBGridEh1Footer;
+        for (int i = 0; i < shown.size(); ++i) {
+            const int room = XstjForm->DBGridEh1->horizontalHeader()->sectionSize(i) - 8;
+            if (f->fontMetrics().horizontalAdvance(shown[i]) > room)
+                cut << shown[i];
+        }
+    });
+    QCOMPARE(shown, footerOf(u"795288.57"_s, u"37864589.19"_s, u"37454645.83"_s));
+    QCOMPARE(cut, QStringList());
 }
 
 void TestStatistics::deleteTicket_data()
