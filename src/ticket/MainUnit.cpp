@@ -60,6 +60,17 @@ QFont totalsFont()
     return f;
 }
 
+// A total is shown whole: one too long for its room is drawn smaller rather
+// than cut off or run into the next.
+void fitTotal(QLabel *label, int room)
+{
+    QFont f = totalsFont();
+    while (f.pixelSize() > 9 && QFontMetrics(f).horizontalAdvance(label->text()) > room)
+        f.setPixelSize(f.pixelSize() - 1);
+    label->setFont(f);
+    label->resize(qMax(room, 0), label->height());
+}
+
 void setTextColour(QWidget *w, const QColor &colour)
 {
     QPalette p = w->palette();
@@ -243,6 +254,7 @@ void TMainForm::buildControls()
         Label14->setGeometry(x0 + h->sectionPosition(4), 0, h->sectionSize(4), 30);
         Label15->setGeometry(x0 + h->sectionPosition(5), 0, h->sectionSize(5), 30);
         Label12->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        fitTotals();
     };
     connect(DBGridEh1->horizontalHeader(), &QHeaderView::sectionResized, totals, placeTotals);
     connect(DBGridEh1->horizontalHeader(), &QHeaderView::geometriesChanged, totals, placeTotals);
@@ -357,6 +369,16 @@ void TMainForm::buildControls()
     setFixedSize(692, 677);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+}
+
+// Each total has the room from its column to the next total (the last, to
+// the row's end).
+void TMainForm::fitTotals()
+{
+    const int end = Label15->parentWidget()->width();
+    fitTotal(Label13, Label14->x() - Label13->x() - 4);
+    fitTotal(Label14, Label15->x() - Label14->x() - 4);
+    fitTotal(Label15, end - Label15->x());
 }
 
 void TMainForm::setStatusPanel(int index, const QString &text)

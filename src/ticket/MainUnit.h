@@ -129,6 +129,7 @@ public:
     void ComboBox4Change();   // change, also ComboBox4KeyUp
     void SpeedButton9Click(); // 抹零
     void RefreshTotals();
+    void fitTotals();
 
     static constexpr int kVkF1 = 112;
     static constexpr int kVkF5 = 116;

@@ -251,6 +251,7 @@ void TMainForm::RefreshTotals()
         labels[i]->setText(sum ? numtext::displayRound(*sum) : kNoTotal);
         known = known && sum;
     }
+    fitTotals();
     ui::setListText(ComboBox4, DBSumList1.total(1) ? Label14->text() : QString());
     // The change follows the preset received amount, so a discounted ticket
     // never shows a change of 0 beside a larger amount received.

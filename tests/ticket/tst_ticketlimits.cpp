@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -173,6 +174,15 @@ void TestTicketLimits::largestLineIsStored()
                                            u"899999999999999"_s}}));
     QCOMPARE(totals(), (QStringList{u"1"_s, u"899999999999999"_s, u"899999999999999"_s, u"899999999999999"_s,
                                     u"0"_s}));
+    // Shown whole under their columns, none running into the next.
+    MainForm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(MainForm));
+    QLabel *const labels[] = {MainForm->Label13, MainForm->Label14, MainForm->Label15};
+    for (int i = 0; i < 3; ++i) {
+        QLabel *l = labels[i];
+        const int right = i < 2 ? labels[i + 1]->x() : l->parentWidget()->width();
+        QVERIFY2(l->x() + l->fontMetrics().horizontalAdvance(l->text()) <= right, qPrintable(l->objectName()));
+    }
 }
 
 // Each line fits, their sum would not: the line that would take a total to
