@@ -6,9 +6,7 @@
 #include "store/Schema.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FormKit.h"
-#include "ui/KeyFilter.h"
 #include "ui/MessageBox.h"
-#include "ui/OneLine.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -27,21 +25,9 @@ TSptjForm::TSptjForm(QWidget *parent)
     setAttribute(Qt::WA_QuitOnClose, false);
 
     auto *form = new QGridLayout;
-    Edit1 = ui::make<QLineEdit>(this, "Edit1");
-    Label1 = ui::label(this, "Label1", QStringLiteral("品名："), Edit1);
-    Edit2 = ui::make<QLineEdit>(this, "Edit2");
-    Label2 = ui::label(this, "Label2", QStringLiteral("单价："), Edit2);
-    new ui::NumericKeyFilter(Edit2);
-    // A pasted line break or control character never becomes part of a
-    // product's name or price (the main window's boxes would not hold it).
-    ui::keepOneLine(Edit1);
-    ui::keepOneLine(Edit2);
+    product::nameAndPriceBoxes(this, form, Label1, Edit1, Label2, Edit2);
     CheckBox1 = ui::make<QCheckBox>(this, "CheckBox1", QStringLiteral("继续添加商品"));
     CheckBox1->setChecked(true);
-    form->addWidget(Label1, 0, 0);
-    form->addWidget(Edit1, 0, 1);
-    form->addWidget(Label2, 1, 0);
-    form->addWidget(Edit2, 1, 1);
     form->addWidget(CheckBox1, 2, 1, Qt::AlignLeft);
     SpeedButton1 = ui::button(this, "SpeedButton1", QStringLiteral("添加"));
     SpeedButton2 = ui::button(this, "SpeedButton2", QStringLiteral("关闭"));

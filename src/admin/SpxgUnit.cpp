@@ -9,9 +9,7 @@
 #include "ticket/Amounts.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FormKit.h"
-#include "ui/KeyFilter.h"
 #include "ui/MessageBox.h"
-#include "ui/OneLine.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -23,17 +21,7 @@ TSpxgForm::TSpxgForm(QWidget *parent)
     : ui::Form("SpxgForm", QStringLiteral("修改商品信息"), QSize(264, 223), parent)
 {
     auto *form = new QGridLayout;
-    Edit1 = ui::make<QLineEdit>(this, "Edit1");
-    Label1 = ui::label(this, "Label1", QStringLiteral("品名："), Edit1);
-    Edit2 = ui::make<QLineEdit>(this, "Edit2");
-    Label2 = ui::label(this, "Label2", QStringLiteral("单价："), Edit2);
-    new ui::NumericKeyFilter(Edit2);
-    ui::keepOneLine(Edit1);
-    ui::keepOneLine(Edit2);
-    form->addWidget(Label1, 0, 0);
-    form->addWidget(Edit1, 0, 1);
-    form->addWidget(Label2, 1, 0);
-    form->addWidget(Edit2, 1, 1);
+    product::nameAndPriceBoxes(this, form, Label1, Edit1, Label2, Edit2);
     SpeedButton1 = ui::button(this, "SpeedButton1", QStringLiteral("修改"));
     SpeedButton2 = ui::button(this, "SpeedButton2", QStringLiteral("关闭"));
     ui::layOutDialog(this, form, {SpeedButton1, SpeedButton2}, 14);

@@ -187,6 +187,12 @@ void Query::resolve()
     if (resolved_ || !isActive())
         return;
     resolved_ = true;
+    placeFirst();
+}
+
+// The cursor on the first row, or at the end of an empty list.
+void Query::placeFirst()
+{
     if (placeAt(0)) {
         eof_ = false;
     } else {
@@ -321,15 +327,7 @@ void Query::first()
     checkBrowse();
     syncIfStale();
     resolved_ = true;
-    if (placeAt(0)) {
-        eof_ = false;
-    } else {
-        cursor_ = Cursor{};
-        current_.reset();
-        eof_ = true;
-    }
-    if (cache_->takeRetaken())
-        announceRetake();
+    placeFirst();
     emit currentChanged();
 }
 

@@ -159,6 +159,7 @@ private:
     void requireActive() const;
     void requireWritable() const;
     int fieldIndexOrThrow(const QString &name);
+    void placeFirst();
     void resolve();
     bool placeAt(int position);
     std::optional<int> knownPosition() const;
