@@ -3,10 +3,13 @@
 #include "store/AppError.h"
 #include "store/NumberText.h"
 
+#include <QDir>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstring>
 #include <sqlite3.h>
 
@@ -17,8 +20,11 @@ EngineFailure classify(const QSqlError &error)
     if (!error.isValid())
         return EngineFailure::None;
     bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok) & 0xff; // primary code of an extended one
+    const int extended = error.nativeErrorCode().toInt(&ok);
+    const int code = extended & 0xff; // primary code of an extended one
     const QString text = error.databaseText();
+    if (ok && extended == SQLITE_READONLY_DBMOVED)
+        return EngineFailure::Moved;
     if (ok) {
         switch (code) {
         case SQLITE_BUSY:
@@ -46,6 +52,39 @@ EngineFailure classify(const QSqlError &error)
     return EngineFailure::Other;
 }
 
+namespace {
+QString &fileInUse()
+{
+    static QString path;
+    return path;
+}
+} // namespace
+
+void setDatabaseFile(const QString &path)
+{
+    fileInUse() = path;
+}
+
+const QString &databaseFile()
+{
+    return fileInUse();
+}
+
+// Which table or column the engine did not find, in the cashier's words.
+QString missingName(const QString &engine)
+{
+    static const QRegularExpression table(QStringLiteral("^no such table: (.*)$"));
+    static const QRegularExpression column(QStringLiteral("^no such column: (.*)$"));
+    static const QRegularExpression named(QStringLiteral("^table (.*) has no column named (.*)$"));
+    if (const auto m = table.match(engine); m.hasMatch())
+        return QStringLiteral("：表“%1”").arg(m.captured(1));
+    if (const auto m = column.match(engine); m.hasMatch())
+        return QStringLiteral("：列“%1”").arg(m.captured(1));
+    if (const auto m = named.match(engine); m.hasMatch())
+        return QStringLiteral("：表“%1”的列“%2”").arg(m.captured(1), m.captured(2));
+    return {};
+}
+
 QString engineMessage(const QSqlError &error)
 {
     QString engine = error.databaseText();
@@ -62,6 +101,9 @@ QString engineMessage(const QSqlError &error)
     case EngineFailure::ReadOnly:
         what = QStringLiteral("数据库文件或它所在的文件夹是只读的，无法写入");
         break;
+    case EngineFailure::Moved:
+        what = QStringLiteral("数据库文件在程序运行时被移走或替换了，请退出程序，确认数据库文件无误后重新启动");
+        break;
     case EngineFailure::CantOpen:
         what = QStringLiteral("无法打开数据库文件");
         break;
@@ -69,19 +111,50 @@ QString engineMessage(const QSqlError &error)
         what = QStringLiteral("这不是本程序的数据库文件");
         break;
     case EngineFailure::Corrupt:
-        what = QStringLiteral("数据库文件已损坏");
+        what = databaseFile().isEmpty()
+            ? QStringLiteral("数据库文件已损坏，请从备份恢复")
+            : QStringLiteral("数据库文件“%1”已损坏，请从备份恢复").arg(QDir::toNativeSeparators(databaseFile()));
         break;
     case EngineFailure::IoError:
         what = QStringLiteral("读写数据库文件时出错");
         break;
     case EngineFailure::MissingSchema:
-        what = QStringLiteral("数据库缺少本程序需要的表或列");
+        what = QStringLiteral("数据库缺少本程序需要的表或列") + missingName(engine);
         break;
     case EngineFailure::None:
     case EngineFailure::Other:
         return engine;
     }
-    return what + QStringLiteral("：") + engine;
+    // The cashier reads Chinese only; the engine's own words are for support.
+    qWarning("engine: %s", qPrintable(engine));
+    return what;
+}
+
+QString systemErrorText(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有权限");
+    case EROFS:
+        return QStringLiteral("文件系统是只读的");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("磁盘已满");
+    case ENOENT:
+        return QStringLiteral("文件或文件夹不存在");
+    case ENOTDIR:
+        return QStringLiteral("路径中有一项不是文件夹");
+    case ENAMETOOLONG:
+        return QStringLiteral("路径太长");
+    case EIO:
+        return QStringLiteral("读写磁盘时出错");
+    case EBUSY:
+    case EAGAIN:
+        return QStringLiteral("文件正被占用");
+    default:
+        return QStringLiteral("系统错误%1").arg(error);
+    }
 }
 
 void throwEngineError(const QSqlError &error)
@@ -203,6 +276,22 @@ std::vector<qint64> lowestKeys(const QVariant &blob)
     if (!keys.empty())
         std::memcpy(keys.data(), bytes.constData(), keys.size() * sizeof(qint64));
     return keys;
+}
+
+namespace {
+sqlite3 *handleOf(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+} // namespace
+
+bool openedReadOnly(const QSqlDatabase &db)
+{
+    sqlite3 *h = handleOf(db);
+    return h && sqlite3_db_readonly(h, "main") == 1;
 }
 
 bool registerFunctions(const QSqlDatabase &db)

@@ -13,13 +13,23 @@ class QSqlDatabase;
 namespace store {
 
 // The engine's primary result codes the program tells apart.
-enum class EngineFailure { None, Busy, Full, ReadOnly, CantOpen, NotADatabase, Corrupt, IoError, MissingSchema, Other };
+enum class EngineFailure {
+    None, Busy, Full, ReadOnly, Moved, CantOpen, NotADatabase, Corrupt, IoError, MissingSchema, Other
+};
 
 EngineFailure classify(const QSqlError &error);
+// The database file the program works on, named in the messages about it
+// (a damaged file is told by its name).
+void setDatabaseFile(const QString &path);
+const QString &databaseFile();
 // "数据库正忙……：database is locked"; an error the program has no words for
 // keeps the engine's text alone.
 QString engineMessage(const QSqlError &error);
 [[noreturn]] void throwEngineError(const QSqlError &error);
+// What the system's error number means, in the cashier's words.
+QString systemErrorText(int error);
+// The engine opened the connection's file for reading only.
+bool openedReadOnly(const QSqlDatabase &db);
 
 // A running sum as the footers and totals keep it: each value × 10000 rounded
 // to an integer (ties to even), added with an overflow check. Nulls and texts

@@ -17,7 +17,8 @@ QString applicationTitle()
 
 QString withFullStop(const QString &text)
 {
-    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+    // A sentence that ends with the Chinese full stop has one already.
+    if (!text.isEmpty() && text.back() > QLatin1Char('.') && text.back() != QChar(0x3002))
         return text + QLatin1Char('.');
     return text;
 }

@@ -12,7 +12,8 @@ namespace ui {
 
 // Caption of the error box: the program file's name without its extension.
 QString applicationTitle();
-// The text as shown: a full stop is added when the last character sorts after ".".
+// The text as shown: a full stop is added when the last character sorts after
+// "." and is not the Chinese full stop "。".
 QString withFullStop(const QString &text);
 void showError(const QString &message);
 // Shows whatever a handler let escape.

@@ -138,10 +138,9 @@ void TestValuePages::unknownNamesRefused_data()
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("table") << u"sales"_s << u"单号"_s << u"no such table: sales"_s;
-    QTest::newRow("column") << u"xstj"_s << u"品名"_s << u"no such column: 品名"_s;
-    QTest::newRow("quote in a column") << u"xstj"_s << u"单号\" from xstj; --"_s
-                                       << u"no such column: 单号\" from xstj; --"_s;
+    QTest::newRow("table") << u"sales"_s << u"单号"_s << u"表“sales”"_s;
+    QTest::newRow("column") << u"xstj"_s << u"品名"_s << u"列“品名”"_s;
+    QTest::newRow("quote in a column") << u"xstj"_s << u"单号\" from xstj; --"_s << u"列“单号\" from xstj; --”"_s;
 }
 
 void TestValuePages::unknownNamesRefused()

@@ -140,6 +140,7 @@ void TestFramework::fullStop_data()
     QTest::newRow("already a full stop") << u"abc."_s << u"abc."_s;
     // "！" sorts after "." so it gets one too.
     QTest::newRow("full-width exclamation") << u"错误！"_s << u"错误！."_s;
+    QTest::newRow("Chinese full stop is one") << u"请重新打印。"_s << u"请重新打印。"_s;
     QTest::newRow("ascii exclamation sorts before") << u"a!"_s << u"a!"_s;
     QTest::newRow("digit") << u"line 12"_s << u"line 12."_s;
     QTest::newRow("hyphen sorts before") << u"a-"_s << u"a-"_s;
