@@ -1,4 +1,5 @@
--- The delivered database: seven tables and the rows that must exist.
+-- The delivered database: seven tables, one of the program's own, and the
+-- rows that must exist.
 -- xsxx and dynr carry an ID key; the other tables use SQLite's implicit rowid,
 -- so "select *" gives exactly their columns (the export writes them as headers).
 
@@ -51,6 +52,16 @@ CREATE TABLE xsmx (
   折后 REAL
 );
 CREATE INDEX xsmx_单号 ON xsmx(单号);
+
+-- The program's own: sales archived whose receipts are printing. A row left
+-- by a program that ended while printing is shown to the cashier at the next
+-- start (print it again, or undo the sale).
+CREATE TABLE dyzt (
+  单号 TEXT PRIMARY KEY,
+  实收 TEXT,
+  找零 TEXT,
+  开始 TEXT
+);
 
 CREATE TABLE id (
   客户  TEXT,

@@ -3,7 +3,9 @@
 #include "app/Forms.h"
 #include "app/HotKeys.h"
 #include "app/LoginUnit.h"
+#include "print/Checkout.h"
 #include "store/AppError.h"
+#include "store/Archive.h"
 #include "store/Connection.h"
 #include "store/InstanceLock.h"
 #include "ticket/MainUnit.h"
@@ -43,6 +45,8 @@ void openDatabase(store::InstanceLock &lock)
     check.open();
     // Before the lock file is made: a refused start leaves nothing beside data.mdb.
     check.requireWritable();
+    // Files of earlier versions get the tables the program keeps for itself.
+    archive::ensureOwnTables(check);
     const QString file = check.filePath();
     switch (lock.acquire(file)) {
     case store::InstanceLock::Result::Acquired:
@@ -73,8 +77,12 @@ int run()
     HotKeys hotKeys;
     MainForm->show();
     int code = 0;
-    if (TLoginForm::RunLogin())
+    if (TLoginForm::RunLogin()) {
+        // A sale whose receipt was printing when the program last ended is
+        // settled before the next one begins.
+        ui::guarded([] { print::resolveMarkedSales(*MainForm); });
         code = QApplication::exec();
+    }
     destroyForms();
     return code;
 }

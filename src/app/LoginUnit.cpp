@@ -3,6 +3,7 @@
 #include "app/DesktopShortcut.h"
 #include "app/Rights.h"
 #include "store/Idioms.h"
+#include "store/Session.h"
 #include "ticket/MainUnit.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FormKit.h"
@@ -150,7 +151,9 @@ void TLoginForm::SpeedButton1Click()
     ui::setListText(MainForm->ComboBox6, ComboBox1->currentText());
     MainForm->setStatusPanel(0, app::makerPanelText());
     MainForm->setStatusPanel(1, QStringLiteral("  用户权限：") + Edit3->text());
-    app::applyRights(app::rightsColumn(Edit3->text()));
+    const app::RightsColumn rights = app::rightsColumn(Edit3->text());
+    app::applyRights(rights);
+    session::logIn({ComboBox1->currentText(), rights == app::RightsColumn::Administrator});
     accept();
 }
 

@@ -3,11 +3,17 @@
 #include "print/Dy58Unit.h"
 #include "print/Dy76Unit.h"
 #include "print/ReceiptLayouts.h"
+#include "store/AppError.h"
 #include "store/Archive.h"
 #include "store/Clock.h"
+#include "store/Session.h"
 #include "ticket/MainUnit.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/ListChoice.h"
 #include "ui/MessageBox.h"
+
+#include <QDir>
+#include <QScopedValueRollback>
 
 namespace print {
 
@@ -21,46 +27,127 @@ TReceiptForm *receiptWindow(receipt::Paper paper)
                                          : static_cast<TReceiptForm *>(Dy76Form);
 }
 
-archive::Ticket ticketOf(const TMainForm &f)
+QString keptForRetry(const QString &what)
 {
-    return {f.Edit1->text(),  f.Edit2->text(),  f.Label13->text(), f.Label14->text(),
-            f.Label15->text(), f.ComboBox6->currentText(), f.Edit9->text(), f.Edit10->text()};
+    return what + QStringLiteral("。小票没有打印，单据已保留，改好后按F5重新打印。");
 }
 
-// Steps 3 to 7: the chosen receipt window sized, filled and printed.
-void printTicket(TMainForm &f, TReceiptForm &w, const archive::Ticket &t)
-{
-    const int m = static_cast<int>(receipt::remarkLines(f.Memo1->toPlainText()).size());
-    const int n = f.ADOQuery2.recordCount();
-    const bool customerOption = f.CheckBox2->isChecked();
-    const bool phoneOption = f.CheckBox3->isChecked();
+// How a sale prints: the paper's window, the layout the options select and
+// how many copies; every setting that could not print is refused before
+// anything is archived.
+struct PrintPlan {
+    TReceiptForm *window = nullptr;
+    int layout = 0;
+    int copies = 0;
+    bool phoneOption = false;
+    int remarkLines = 0;
+};
 
-    w.Reconnect();
+PrintPlan planOf(TMainForm &f)
+{
+    PrintPlan plan;
+    const QString paperText = f.ComboBox5->currentText();
+    const auto paper = receipt::paperFor(paperText);
+    if (!paper)
+        throw AppError(keptForRetry(QStringLiteral("“POS选择”只能是58或76，现在是“%1”").arg(paperText)));
+    const QString copiesText = f.ComboBox3->currentText();
+    plan.copies = receipt::printsFor(copiesText);
+    if (plan.copies == 0)
+        throw AppError(keptForRetry(QStringLiteral("“打印份数”只能是1或2，现在是“%1”").arg(copiesText)));
+    plan.phoneOption = f.CheckBox3->isChecked();
+    plan.layout = receipt::layoutFor(f.CheckBox2->isChecked(), plan.phoneOption);
+    if (plan.layout == 0)
+        throw AppError(keptForRetry(QStringLiteral("打印电话必须同时打印客户")));
+    plan.window = receiptWindow(*paper);
+    plan.remarkLines = static_cast<int>(receipt::remarkLines(f.Memo1->toPlainText()).size());
+    return plan;
+}
+
+// The chosen receipt window sized, filled from the archived sale and
+// printed, copy after copy; each copy returns when its job completed.
+// Returns how many copies printed before an error, which it throws on.
+void printSale(const PrintPlan &plan, const archive::Sale &sale, int &printed)
+{
+    TReceiptForm &w = *plan.window;
+    w.ReconnectForSale(sale.number);
     for (int k = 1; k <= 3; ++k) {
-        w.setRemarkHeight(k, receipt::kRemarkLinePx * m);
-        w.setPageLength(k, receipt::pageLengthPx(w.paper(), phoneOption, m, n));
+        w.setRemarkHeight(k, receipt::kRemarkLinePx * plan.remarkLines);
+        w.setPageLength(k, receipt::pageLengthPx(w.paper(), plan.phoneOption, plan.remarkLines, sale.lines));
     }
     namespace v = receipt::value;
     for (int k = 1; k <= 3; ++k) {
-        w.setValue(k, v::cashier, t.cashier);
-        w.setValue(k, v::number, t.number);
-        w.setValue(k, v::time, t.time);
+        w.setValue(k, v::cashier, sale.cashier);
+        w.setValue(k, v::number, sale.number);
+        w.setValue(k, v::time, sale.time);
         if (k >= 2)
-            w.setValue(k, v::customer, t.customer);
+            w.setValue(k, v::customer, sale.customer);
         if (k == 3)
-            w.setValue(k, v::phone, t.phone);
-        w.setValue(k, v::quantityTotal, t.quantity);
-        w.setValue(k, v::amountTotal, t.amount);
-        w.setValue(k, v::afterDiscountTotal, t.afterDiscount);
-        w.setValue(k, v::received, f.ComboBox4->currentText());
-        w.setValue(k, v::change, f.Edit6->text());
+            w.setValue(k, v::phone, sale.phone);
+        w.setValue(k, v::quantityTotal, sale.quantity);
+        w.setValue(k, v::amountTotal, sale.amount);
+        w.setValue(k, v::afterDiscountTotal, sale.afterDiscount);
+        w.setValue(k, v::received, sale.received);
+        w.setValue(k, v::change, sale.change);
     }
-    const int layout = receipt::layoutFor(customerOption, phoneOption);
-    const int prints = receipt::printsFor(f.ComboBox3->currentText());
-    if (layout == 0)
-        return;
-    for (int i = 0; i < prints; ++i)
-        w.printLayout(layout, QStringLiteral("小票 %1").arg(t.number));
+    for (printed = 0; printed < plan.copies; ++printed)
+        w.printLayout(plan.layout, QStringLiteral("小票 %1").arg(sale.number));
+}
+
+// While a receipt prints the window goes on answering, and says so.
+class PrintingShown {
+public:
+    explicit PrintingShown(TMainForm &f) : button_(f.SpeedButton6), caption_(button_->text())
+    {
+        button_->setText(QStringLiteral("正在打印…"));
+        button_->setEnabled(false);
+    }
+    ~PrintingShown()
+    {
+        button_->setText(caption_);
+        button_->setEnabled(true);
+    }
+
+private:
+    QPushButton *button_;
+    QString caption_;
+};
+
+// Marks whose removal failed (the disk refused it) are tried again at the
+// next checkout: the sale printed, and the next start must not ask.
+QStringList &unclearedMarks()
+{
+    static QStringList numbers;
+    return numbers;
+}
+
+void clearMark(TMainForm &f, const QString &number)
+{
+    try {
+        archive::markPrinted(f.ADOConnection1, number);
+        unclearedMarks().removeAll(number);
+    } catch (const AppError &e) {
+        if (!unclearedMarks().contains(number))
+            unclearedMarks() << number;
+        qWarning("the mark of the printed ticket %s stays: %s", qPrintable(number), qPrintable(e.message()));
+    }
+}
+
+void startNextTicket(TMainForm &f, const QString &lastNumber)
+{
+    f.Label13->setText(QStringLiteral("0"));
+    f.Label14->setText(QStringLiteral("0"));
+    f.Label15->setText(QStringLiteral("0"));
+    ui::setListText(f.ComboBox4, QString());
+    f.Edit6->clear();
+    f.Edit9->clear();
+    // The clock may still stand in the second just taken: the next ticket
+    // shows the next free one (F5 takes the second it is pressed in).
+    const QString format = QStringLiteral("yyyyMMddhhmmss");
+    const QDateTime last = QDateTime::fromString(lastNumber, format);
+    const QDateTime now = appclock::now();
+    f.showTicketNumber(appclock::ticketNumber(last.isValid() && last >= now ? last.addSecs(1) : now), true);
+    // The next sale starts with its first product.
+    f.ComboBox1->setFocus();
 }
 
 } // namespace
@@ -76,10 +163,14 @@ void checkout(TMainForm &f)
     // delete the same lines again.
     if (running)
         return;
-    running = true;
-    struct Done {
-        ~Done() { running = false; }
-    } done;
+    // F5 reaches the program while the login window is open: nothing is
+    // sold before somebody logged in.
+    if (!session::loggedIn())
+        return;
+    QScopedValueRollback<bool> guard(running, true);
+
+    for (const QString &number : QStringList(unclearedMarks()))
+        clearMark(f, number);
 
     // An archive that failed on a disk refusing writes may have left the
     // working ticket unreadable until the disk took writes again; it is read
@@ -92,25 +183,106 @@ void checkout(TMainForm &f)
         msg::show(&f, QStringLiteral("打印信息为空！"), msg::Icon::Warning);
         return;
     }
-    // The ticket as shown now is what prints and what is archived.
-    const archive::Ticket ticket = ticketOf(f);
+    // Every setting is checked before the sale is archived.
+    const PrintPlan plan = planOf(f);
+    const QString cashier = f.ComboBox6->currentText();
+    if (cashier.trimmed().isEmpty())
+        throw AppError(keptForRetry(QStringLiteral("没有收银员：请在“收银员”中选择收银员")));
 
-    // 2 to 7. Print on the receipt window of the paper width; with any other
-    // paper text nothing prints, and the ticket is archived all the same.
-    if (const auto paper = receipt::paperFor(f.ComboBox5->currentText()))
-        printTicket(f, *receiptWindow(*paper), ticket);
+    // A file moved or replaced under the program is no longer the one the
+    // ticket was written to; a connection the engine opened read-only, while
+    // the file refused writes, is opened again once the file takes them.
+    if (f.ADOConnection1.fileReplaced())
+        throw AppError(QStringLiteral("数据库文件“%1”在程序运行时被移走或替换了，小票没有打印。请退出程序，"
+                                      "确认数据库文件无误后重新启动。")
+                           .arg(QDir::toNativeSeparators(f.ADOConnection1.filePath())));
+    if (f.ADOConnection1.openedReadOnly() && f.ADOConnection1.fileWritableNow())
+        f.reconnectQueries();
 
-    // 8 to 10. Archive and empty the working ticket, all or nothing.
-    archive::archiveTicket(f.ADOConnection1, f.ADOQuery2, f.ADOQuery4, f.ADOQuery5, ticket);
+    // The archive first, marked as printing: a receipt never leaves the
+    // printer for a sale that is not archived.
+    archive::Numbering numbering;
+    numbering.now = appclock::now();
+    // Only an administrator numbers a ticket himself; anyone else gets the
+    // program's number, whatever the box was made to hold.
+    if (session::administrator() && f.numberTyped())
+        numbering.typed = f.Edit1->text();
+    const archive::Head head{f.Edit2->text(),         cashier, f.Edit9->text(), f.Edit10->text(),
+                             f.ComboBox4->currentText(), f.Edit6->text()};
+    const archive::Sale sale =
+        archive::archiveForPrinting(f.ADOConnection1, f.ADOQuery2, f.ADOQuery4, f.ADOQuery5, head, numbering);
+    // Shown as it is archived and printed.
+    f.showTicketNumber(sale.number, numbering.typed.isEmpty());
+    f.Label13->setText(sale.quantity);
+    f.Label14->setText(sale.amount);
+    f.Label15->setText(sale.afterDiscount);
 
-    // 11. The next ticket.
-    f.Label13->setText(QStringLiteral("0"));
-    f.Label14->setText(QStringLiteral("0"));
-    f.Label15->setText(QStringLiteral("0"));
-    ui::setListText(f.ComboBox4, QString());
-    f.Edit6->clear();
-    f.Edit9->clear();
-    f.Edit1->setText(appclock::ticketNumber(appclock::now()));
+    int printed = 0;
+    try {
+        PrintingShown shown(f);
+        printSale(plan, sale, printed);
+    } catch (const AppError &e) {
+        if (printed > 0) {
+            // A copy is out: the customer holds the proof of an archived sale.
+            clearMark(f, sale.number);
+            startNextTicket(f, sale.number);
+            throw AppError(QStringLiteral("第%1份小票没有打印出来：%2\n这笔销售已经记账，第1份小票已经打印。")
+                               .arg(printed + 1)
+                               .arg(e.message()));
+        }
+        // Nothing printed: the sale is undone and the ticket is back as it was.
+        try {
+            archive::undoArchive(f.ADOConnection1, f.ADOQuery2, f.ADOQuery4, f.ADOQuery5, sale.number);
+        } catch (const AppError &undo) {
+            // The mark stays, and the next start asks what became of the sale.
+            throw AppError(e.message() + QStringLiteral("\n撤销记账也失败了：%1。下次启动时程序会询问如何处理单号为“%2”的小票。")
+                                             .arg(undo.message(), sale.number));
+        }
+        throw;
+    }
+    clearMark(f, sale.number);
+    startNextTicket(f, sale.number);
+}
+
+void resolveMarkedSales(TMainForm &f)
+{
+    if (running)
+        return;
+    QScopedValueRollback<bool> guard(running, true);
+    const QList<archive::Sale> sales = archive::markedSales(f.ADOConnection1);
+    for (const archive::Sale &sale : sales) {
+        const QString text =
+            QStringLiteral("上次程序在打印单号为“%1”的小票时中断了(时间%2，收银员%3，应收%4)。"
+                           "这笔销售已经记账，但不能确定小票是否打印出来了。\n\n"
+                           "重打：再打印一次这张小票；\n作废：撤销这笔销售，商品回到当前单据；\n"
+                           "以后再说：下次启动时再问。")
+                .arg(sale.number, sale.time, sale.cashier, sale.afterDiscount);
+        for (;;) {
+            const msg::Answer a = msg::show(&f, text, msg::Icon::Warning, msg::Buttons::YesNoCancel, msg::defaultTitle(),
+                                            {QStringLiteral("重打"), QStringLiteral("作废"), QStringLiteral("以后再说")});
+            if (a == msg::Answer::Yes) {
+                try {
+                    const PrintPlan plan = planOf(f);
+                    int printed = 0;
+                    PrintingShown shown(f);
+                    printSale(plan, sale, printed);
+                } catch (const AppError &e) {
+                    ui::showError(e.message());
+                    continue;
+                }
+                clearMark(f, sale.number);
+            } else if (a == msg::Answer::No) {
+                archive::undoArchive(f.ADOConnection1, f.ADOQuery2, f.ADOQuery4, f.ADOQuery5, sale.number);
+                // The ticket as the cashier had it, to be sold again.
+                f.Edit9->setText(sale.customer);
+                f.Edit10->setText(sale.phone);
+                f.RefreshTotals();
+                ui::setListText(f.ComboBox4, sale.received);
+                f.ComboBox4Change();
+            }
+            break;
+        }
+    }
 }
 
 void preview(TMainForm &f)

@@ -11,6 +11,12 @@ namespace print {
 void checkout(TMainForm &form);
 bool checkoutRunning();
 
+// Sales archived while their receipt printed when the program last ended
+// (killed, a power cut): each is shown to the cashier, who prints it again
+// (重打), undoes it (作废: the lines return to the working ticket) or leaves
+// it for the next start. Run once somebody logged in.
+void resolveMarkedSales(TMainForm &form);
+
 // Selects the options' page in both receipt windows and shows the window of
 // the paper width, modally; any other paper text shows nothing.
 void preview(TMainForm &form);

@@ -5,6 +5,7 @@
 #include "report/Faces.h"
 #include "store/AppError.h"
 #include "ui/ErrorDisplay.h"
+#include "store/Idioms.h"
 #include "store/Schema.h"
 
 TReceiptForm::TReceiptForm(const char *objectName, receipt::Paper paper, QPoint layoutAt, QWidget *parent)
@@ -67,6 +68,12 @@ void TReceiptForm::Reconnect()
     ADODataSet1.open();
     ADODataSet2.open();
     DBMemo1->setPlainText(ADODataSet2.fieldText(schema::col::beizhu));
+}
+
+void TReceiptForm::ReconnectForSale(const QString &number)
+{
+    Reconnect();
+    idiom::exactSearch(ADODataSet1, schema::xsmx, schema::col::danhao, number);
 }
 
 report::Layout &TReceiptForm::layout(int k)

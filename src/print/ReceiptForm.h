@@ -41,6 +41,9 @@ public:
     // Closes the connection, points it at data.mdb in the current directory
     // and opens both data sets again; the remark box follows.
     void Reconnect();
+    // Reconnect, with the lines of the archived ticket of that number in
+    // place of the working ticket's: a sale prints from the archive.
+    void ReconnectForSale(const QString &number);
 
     report::Layout &layout(int k);
     void setRemarkHeight(int k, int px);

@@ -10,8 +10,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace connstr {
 
@@ -82,6 +84,8 @@ QString nativePath(const QString &path)
 [[noreturn]] void refuseToRead(const QString &path, const QSqlError &e)
 {
     switch (store::classify(e)) {
+    case store::EngineFailure::Corrupt:
+        throw AppError(store::engineMessage(e));
     case store::EngineFailure::Busy:
     case store::EngineFailure::IoError:
     case store::EngineFailure::CantOpen:
@@ -142,7 +146,10 @@ bool Connection::checkFile(const QString &path) const
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("无法读取数据库文件“%1”：%2").arg(nativePath(path), f.errorString()));
+        throw AppError(QStringLiteral("无法读取数据库文件“%1”：%2")
+                           .arg(nativePath(path), f.error() == QFileDevice::PermissionsError
+                                                      ? store::systemErrorText(EACCES)
+                                                      : QStringLiteral("读取出错")));
     if (f.size() == 0)
         notOurs(path, QStringLiteral("文件是空的(0字节)"));
     static const QByteArray magic("SQLite format 3\0", 16);
@@ -164,6 +171,7 @@ void Connection::open()
         throw AppError(QStringLiteral("找不到数据库文件“%1”(查找的文件夹: %2)")
                            .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
     }
+    store::setDatabaseFile(filePath_);
     const bool logMode = checkFile(filePath_);
     QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
                                                      : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
@@ -183,6 +191,13 @@ void Connection::open()
         runOrThrow(db, QStringLiteral("PRAGMA foreign_keys=OFF")).finish();
         if (!store::registerFunctions(db))
             throw AppError(QStringLiteral("数据库引擎不支持本程序的求和函数"));
+        readOnly_ = store::openedReadOnly(db);
+        struct stat st {};
+        const QByteArray encoded = QFile::encodeName(filePath_);
+        if (::stat(encoded.constData(), &st) == 0) {
+            device_ = quint64(st.st_dev);
+            inode_ = quint64(st.st_ino);
+        }
     } catch (...) {
         db.close();
         throw;
@@ -297,6 +312,23 @@ QSqlQuery &Connection::statement(const QString &sql)
     return *it;
 }
 
+bool Connection::fileReplaced() const
+{
+    struct stat st {};
+    const QByteArray encoded = QFile::encodeName(filePath_);
+    if (::stat(encoded.constData(), &st) != 0)
+        return true;
+    return quint64(st.st_dev) != device_ || quint64(st.st_ino) != inode_;
+}
+
+bool Connection::fileWritableNow() const
+{
+    const QByteArray file = QFile::encodeName(filePath_);
+    const QByteArray folder = QFile::encodeName(QFileInfo(filePath_).absolutePath());
+    // The journal is made beside the file.
+    return ::access(file.constData(), W_OK) == 0 && ::access(folder.constData(), W_OK) == 0;
+}
+
 bool Connection::isOpen() const
 {
     return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
@@ -326,8 +358,8 @@ void Connection::requireWritable()
         if (store::classify(e) == store::EngineFailure::ReadOnly
             || store::classify(e) == store::EngineFailure::CantOpen)
             throw AppError(QStringLiteral("数据库文件“%1”不能写入(文件或它所在的文件夹是只读的)，"
-                                          "程序无法记录销售，不能启动：%2")
-                               .arg(nativePath(filePath_), e.databaseText()));
+                                          "程序无法记录销售，不能启动")
+                               .arg(nativePath(filePath_)));
         throw AppError(QStringLiteral("数据库文件“%1”不能写入：%2").arg(nativePath(filePath_), store::engineMessage(e)));
     };
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())

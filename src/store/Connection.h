@@ -57,6 +57,14 @@ public:
 
     QSqlDatabase database() const;
     QString filePath() const { return filePath_; }
+    // The engine opened the file for reading only (it could not be written
+    // then); it stays so until the connection is opened again.
+    bool openedReadOnly() const { return readOnly_; }
+    // The file at the path is no longer the one opened (moved, deleted or
+    // replaced by another file).
+    bool fileReplaced() const;
+    // The file and its folder take writes now.
+    bool fileWritableNow() const;
     // Bumped at every open, so queries know their cached metadata is stale.
     int generation() const { return generation_; }
 
@@ -107,6 +115,9 @@ private:
     QString name_;
     QString filePath_;
     int generation_ = 0;
+    bool readOnly_ = false;
+    quint64 device_ = 0;
+    quint64 inode_ = 0;
     int openTransactions_ = 0;
     int readDepth_ = 0;
     QHash<QString, QList<Column>> tables_; // by lower-case name

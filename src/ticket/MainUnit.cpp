@@ -422,9 +422,25 @@ void TMainForm::closeEvent(QCloseEvent *event)
         QCoreApplication::quit();
 }
 
+void TMainForm::showNewTicketNumber()
+{
+    showTicketNumber(appclock::ticketNumber(appclock::now()), true);
+}
+
+void TMainForm::showTicketNumber(const QString &number, bool programs)
+{
+    Edit1->setText(number);
+    programsNumber_ = programs ? number : QString();
+}
+
+bool TMainForm::numberTyped() const
+{
+    return Edit1->text() != programsNumber_;
+}
+
 void TMainForm::FormShow()
 {
-    Edit1->setText(appclock::ticketNumber(appclock::now()));
+    showNewTicketNumber();
     ui::setListText(ComboBox5, ADOQuery6.fieldText(QStringLiteral("pos")));
     ui::setListText(ComboBox3, ADOQuery6.fieldText(QStringLiteral("print")));
     ComboBox1->setFocus();

@@ -131,6 +131,16 @@ public:
     void RefreshTotals();
     void fitTotals();
 
+    // The ticket number: the program's, made from the clock now, or one it
+    // was given. An administrator may type another into the box.
+    void showNewTicketNumber();
+    void showTicketNumber(const QString &number, bool programs);
+    // The box holds something other than the program's number.
+    bool numberTyped() const;
+    // The reconnection of 添加: the connection closed, pointed at data.mdb in
+    // the current directory and opened with every query of the window.
+    void reconnectQueries();
+
     static constexpr int kVkF1 = 112;
     static constexpr int kVkF5 = 116;
 
@@ -148,6 +158,7 @@ private:
     void resetLineInput(bool amountsToo);
     void computeAmounts(bool checkEmpty);
     bool shownOnce_ = false;
+    QString programsNumber_;
 };
 
 extern TMainForm *MainForm;

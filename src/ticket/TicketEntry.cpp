@@ -94,13 +94,7 @@ void TMainForm::SpeedButton2Click()
         warn(this, QStringLiteral("品名不能为空！"));
         return;
     }
-    idiom::reconnectAndReopen(ADOConnection1, {{&ADOQuery1, kProducts},
-                                               {&ADOQuery2, QStringLiteral("select * from xsxx")},
-                                               {&ADOQuery3, QStringLiteral("select * from dynr")},
-                                               {&ADOQuery4, QStringLiteral("select * from xstj")},
-                                               {&ADOQuery5, QStringLiteral("select * from xsmx")},
-                                               {&ADOQuery6, QStringLiteral("select * from id")},
-                                               {&ADOQuery7, QStringLiteral("select * from username")}});
+    reconnectQueries();
     if (lineFieldsFilled(this)) {
         // The discount is not stored, but a 折后 beside a discount that is not
         // a number was never computed from it.
@@ -120,6 +114,17 @@ void TMainForm::SpeedButton2Click()
     }
     RefreshTotals();
     reconnectSettingsWindow();
+}
+
+void TMainForm::reconnectQueries()
+{
+    idiom::reconnectAndReopen(ADOConnection1, {{&ADOQuery1, kProducts},
+                                               {&ADOQuery2, QStringLiteral("select * from xsxx")},
+                                               {&ADOQuery3, QStringLiteral("select * from dynr")},
+                                               {&ADOQuery4, QStringLiteral("select * from xstj")},
+                                               {&ADOQuery5, QStringLiteral("select * from xsmx")},
+                                               {&ADOQuery6, QStringLiteral("select * from id")},
+                                               {&ADOQuery7, QStringLiteral("select * from username")}});
 }
 
 // The catalogue learns the product: the exact name found first gets the new

@@ -23,7 +23,8 @@ void setHook(Hook h)
     hook() = std::move(h);
 }
 
-Answer show(QWidget *owner, const QString &text, Icon icon, Buttons buttons, const QString &title)
+Answer show(QWidget *owner, const QString &text, Icon icon, Buttons buttons, const QString &title,
+            const QStringList &captions)
 {
     if (hook()) {
         Prompt p;
@@ -32,6 +33,7 @@ Answer show(QWidget *owner, const QString &text, Icon icon, Buttons buttons, con
         p.text = text;
         p.icon = icon;
         p.buttons = buttons;
+        p.captions = captions;
         return hook()(p);
     }
     QMessageBox box(owner ? owner->window() : QApplication::activeWindow());
@@ -54,12 +56,23 @@ Answer show(QWidget *owner, const QString &text, Icon icon, Buttons buttons, con
     case Buttons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
     }
     // Captions as the cashier reads them, whatever the desktop's language.
     if (auto *b = box.button(QMessageBox::Ok)) b->setText(QStringLiteral("确定"));
     if (auto *b = box.button(QMessageBox::Cancel)) b->setText(QStringLiteral("取消"));
     if (auto *b = box.button(QMessageBox::Yes)) b->setText(QStringLiteral("是"));
     if (auto *b = box.button(QMessageBox::No)) b->setText(QStringLiteral("否"));
+    const QMessageBox::StandardButton order[] = {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No,
+                                                 QMessageBox::Cancel};
+    int next = 0;
+    for (QMessageBox::StandardButton which : order) {
+        QAbstractButton *b = box.button(which);
+        if (b && next < captions.size())
+            b->setText(captions.at(next++));
+    }
     switch (box.exec()) {
     case QMessageBox::Ok: return Answer::Ok;
     case QMessageBox::Yes: return Answer::Yes;

@@ -4,9 +4,11 @@
 // works it as a cashier does with real key and mouse events. The parent test
 // kills it at moments of its choosing and reads what it got to from stdout.
 //
-//   velmora_till sales <first ticket> <seed> [tickets]
-//       logs in as admin and sells tickets one after the other, each printed
-//       into a PDF (receipt.pdf), until killed or <tickets> are sold.
+//   velmora_till sales <first ticket> <seed> [tickets] [copies]
+//       logs in as admin and sells tickets one after the other, each receipt
+//       printed into a PDF file of its own under receipts/ (the printer's
+//       output, which a kill cannot take back), until killed or <tickets>
+//       are sold; copies 1 (the default) or 2 per ticket.
 //   velmora_till start
 //       starts, shows the login and waits; "quit" on stdin (or its end)
 //       gives the login up, so the program ends as a cashier ends it.
@@ -15,12 +17,13 @@
 // written before it):
 //   S                 start begins (before the database is opened)
 //   P <icon> <text>   a message box; answered OK
+//   M <number>        a sale left printing by an earlier run is shown; 重打 answered
 //   L                 the login window is shown (the working ticket emptied)
 //   R                 logged in, the main window ready
 //   A <t> <i> <name>\t<price>\t<quantity>   添加 of line i of ticket t clicked
 //   a <t> <i>         添加 returned with the line in the grid
 //   C <t> <n>         打印(F5) of ticket t with n lines clicked
-//   p                 one receipt printed
+//   p <number>        one receipt of that ticket reached the printer
 //   c <t>             the checkout returned, the next ticket shown
 //   X <text>          the driver saw something wrong
 //   Z                 the tickets asked for are sold
@@ -36,7 +39,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QtTest>
@@ -75,20 +80,32 @@ const char *iconName(msg::Icon icon)
     return "none";
 }
 
-// The receipt goes to a PDF, as it does on its way to CUPS.
+// The receipt goes to a PDF, as it does on its way to CUPS. Once the file
+// has its name the receipt is out: written aside first, then renamed.
 class PdfPrinter : public print::Printer {
 public:
     void print(report::Layout &layout, const report::Data &data, const QString &title) override
     {
-        report::writePdf(QDir::current().absoluteFilePath(u"receipt.pdf"_s), layout, data, title);
-        say(u"p"_s);
+        const QString number = title.section(u' ', -1);
+        QDir here = QDir::current();
+        here.mkpath(u"receipts"_s);
+        const QString aside = here.absoluteFilePath(u"receipts/printing.tmp"_s);
+        report::writePdf(aside, layout, data, title);
+        QString name;
+        for (int k = 1;; ++k) {
+            name = here.absoluteFilePath(u"receipts/%1-%2.pdf"_s.arg(number).arg(k));
+            if (!QFile::exists(name))
+                break;
+        }
+        QFile::rename(aside, name);
+        say(u"p "_s + number);
     }
 };
 
 class Driver : public QObject {
 public:
-    Driver(bool sales, int firstTicket, quint32 seed, int tickets)
-        : sales_(sales), ticket_(firstTicket), random_(seed), tickets_(tickets)
+    Driver(bool sales, int firstTicket, quint32 seed, int tickets, int copies)
+        : sales_(sales), ticket_(firstTicket), random_(seed), tickets_(tickets), copies_(copies)
     {
         poll_.setInterval(2);
         connect(&poll_, &QTimer::timeout, this, &Driver::step);
@@ -118,6 +135,7 @@ private:
         if (!sales_ || LoginForm || QApplication::activeModalWidget() || !MainForm || !MainForm->isVisible())
             return;
         poll_.stop();
+        testing::retype(MainForm->ComboBox3, QString::number(copies_));
         say(u"R"_s);
         sell();
     }
@@ -150,8 +168,8 @@ private:
                     say(u"X after 添加 the grid shows %1 lines, not %2"_s.arg(f->ADOQuery2.recordCount()).arg(i + 1));
                 say(u"a %1 %2"_s.arg(ticket_).arg(i));
             }
-            // The next ticket's number comes from the clock when this one ends.
-            appclock::setSource([t = till::ticketTime(ticket_ + 1)] { return t; });
+            // The ticket's number is the second of its F5.
+            appclock::setSource([t = till::ticketTime(ticket_)] { return t; });
             say(u"C %1 %2"_s.arg(ticket_).arg(lines));
             testing::click(f->SpeedButton6);
             if (f->ADOQuery2.recordCount() != 0 || f->Edit1->text() != till::ticketNumber(ticket_ + 1))
@@ -168,6 +186,7 @@ private:
     int ticket_;
     QRandomGenerator random_;
     int tickets_;
+    int copies_;
     QTimer poll_;
     bool loginSeen_ = false;
     QSocketNotifier *stdin_ = nullptr;
@@ -182,20 +201,28 @@ int main(int argc, char **argv)
     const QStringList args = QCoreApplication::arguments();
     const bool sales = args.value(1) == "sales"_L1;
     if (!sales && args.value(1) != "start"_L1) {
-        std::fprintf(stderr, "usage: velmora_till sales <first ticket> <seed> [tickets] | start\n");
+        std::fprintf(stderr, "usage: velmora_till sales <first ticket> <seed> [tickets] [copies] | start\n");
         return 2;
     }
     const int first = args.value(2).toInt();
     const quint32 seed = args.value(3).toUInt();
     const int tickets = args.value(4).toInt();
+    const int copies = args.value(5) == "2"_L1 ? 2 : 1;
 
     msg::setHook([](const msg::Prompt &p) {
+        if (p.buttons == msg::Buttons::YesNoCancel) {
+            // A sale an earlier run archived while its receipt printed: the
+            // cashier prints it again.
+            static const QRegularExpression number(u"单号为“([^”]*)”"_s);
+            say(u"M "_s + number.match(p.text).captured(1));
+            return msg::Answer::Yes;
+        }
         say(u"P "_s + QLatin1StringView(iconName(p.icon)) + u' ' + p.text);
         return p.buttons == msg::Buttons::YesNo ? msg::Answer::Yes : msg::Answer::Ok;
     });
     print::setPrinter(std::make_unique<PdfPrinter>());
     appclock::setSource([t = till::ticketTime(first)] { return t; });
-    Driver driver(sales, first, seed, tickets);
+    Driver driver(sales, first, seed, tickets, copies);
     say(u"S"_s);
     const int code = app::run();
     print::setPrinter({});

@@ -4,7 +4,10 @@
 // it and must be whole: the engine finds no damage, every archived ticket has
 // all its lines exactly once, every ticket the program finished is archived,
 // and the working ticket holds what the cashier had added (a line is there or
-// not), never half a checkout.
+// not), never half a checkout. The receipts the printer got and the archive
+// agree across every kill and the next start: each receipt belongs to an
+// archived sale, and a sale archived without its printing mark has all its
+// copies printed; a sale still marked is printed again at the next start.
 //
 // The suite runs a few dozen kills; VELMORA_KILLS=<n> runs more
 // (scripts/crash-kills.sh), VELMORA_CRASH_SEED=<n> repeats a run.
@@ -25,7 +28,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Where a kill is aimed.
+// Where a kill is aimed. A checkout archives the sale marked as printing,
+// prints, then clears the mark: "printing" aims between F5 and the first
+// receipt, "archiving" after a receipt.
 enum class Aim { Start, Adding, Printing, Archiving, Anywhere };
 
 // Where it landed, read from what the program said before it died.
@@ -36,8 +41,8 @@ const char *landedName(Landed l)
     switch (l) {
     case Landed::Start: return "start";
     case Landed::Adding: return "添加";
-    case Landed::Printing: return "printing";
-    case Landed::Archiving: return "archiving";
+    case Landed::Printing: return "archiving and printing";
+    case Landed::Archiving: return "after a receipt";
     case Landed::Between: return "between";
     }
     return "?";
@@ -88,6 +93,7 @@ struct Run {
     int printed = 0;
     QList<int> begun;    // tickets whose checkout was clicked
     QList<int> finished; // tickets whose checkout returned
+    QStringList reprinted; // numbers of marked sales printed again at the start
     QStringList problems; // message boxes and driver complaints
 };
 
@@ -144,6 +150,9 @@ Run readRun(const QList<till::Event> &events, QMap<int, QList<till::Line>> &book
             checkoutAt = e.atUs;
             break;
         case 'p':
+            // A sale printed again at the start is no stage of a checkout.
+            if (!r.checkingOut)
+                break;
             ++r.printed;
             printedAt = e.atUs;
             timing.print.note(e.atUs - checkoutAt);
@@ -155,6 +164,7 @@ Run readRun(const QList<till::Event> &events, QMap<int, QList<till::Line>> &book
             r.ticket = -1;
             r.added.clear();
             break;
+        case 'M': r.reprinted << e.text; break;
         case 'P':
         case 'X': r.problems << QString(e.kind) + u' ' + e.text; break;
         default: break;
@@ -236,6 +246,8 @@ private:
     // An earlier run's unfinished ticket in the working table, for a start to empty.
     void leaveTicket(QRandomGenerator &random);
     QString keepFile(int kill);
+    // The receipts against the archive; the first fault found, or empty.
+    QString checkReceipts(const QHash<QString, int> &byNumber);
 
     std::optional<testing::TempWorkDir> dir_;
     quint32 seed_ = 0;
@@ -243,6 +255,8 @@ private:
     QMap<int, QList<till::Line>> book_; // every ticket's lines as the program was given them
     QSet<int> begun_;                   // tickets whose checkout was clicked
     QSet<int> finished_;                // tickets whose checkout returned
+    QHash<int, int> copies_;            // the copies each begun ticket was to print
+    QSet<QString> reprinted_;           // marked sales printed again at a start
     Timing timing_;
     QHash<QString, int> tally_;
     int kills_ = 0;
@@ -265,6 +279,8 @@ void TestCrash::init()
     book_.clear();
     begun_.clear();
     finished_.clear();
+    copies_.clear();
+    reprinted_.clear();
 }
 
 void TestCrash::cleanup()
@@ -378,6 +394,8 @@ QString TestCrash::check(const Run &run, Landed landed, const QList<till::Line> 
         if (!archived.contains(t))
             return u"ticket %1 was checked out but is not archived"_s.arg(till::ticketNumber(t));
     }
+    if (const QString fault = checkReceipts(byNumber); !fault.isEmpty())
+        return fault;
 
     // The working ticket.
     const QList<QStringList> working = testing::rows(kWorking);
@@ -414,6 +432,40 @@ QString TestCrash::check(const Run &run, Landed landed, const QList<till::Line> 
     return {};
 }
 
+QString TestCrash::checkReceipts(const QHash<QString, int> &byNumber)
+{
+    QHash<QString, int> receipts;
+    const QStringList files = QDir(dir_->file(u"receipts"_s)).entryList({u"*.pdf"_s}, QDir::Files);
+    for (const QString &f : files)
+        ++receipts[f.section(u'-', 0, 0)];
+    QSet<QString> archived, marked;
+    for (const QStringList &r : testing::rows(u"select 单号 from xstj"_s))
+        archived.insert(r.value(0));
+    for (const QStringList &r : testing::rows(u"select 单号 from dyzt"_s))
+        marked.insert(r.value(0));
+    for (auto it = receipts.cbegin(); it != receipts.cend(); ++it) {
+        if (!archived.contains(it.key()))
+            return u"%1 receipt(s) of ticket %2 printed, the sale is not archived"_s.arg(it.value()).arg(it.key());
+    }
+    for (const QString &n : marked) {
+        if (!archived.contains(n))
+            return u"ticket %1 is marked as printing but not archived"_s.arg(n);
+        if (finished_.contains(byNumber.value(n, -1)))
+            return u"ticket %1 finished its checkout and is still marked as printing"_s.arg(n);
+    }
+    for (const QString &n : archived) {
+        if (marked.contains(n))
+            continue; // printing when killed: the next start asks
+        const int t = byNumber.value(n, -1);
+        // A marked sale printed again at a start prints that run's copies.
+        const int wanted = reprinted_.contains(n) ? 1 : copies_.value(t, 1);
+        if (receipts.value(n) < wanted)
+            return u"ticket %1 is archived as printed with %2 of its %3 receipt(s)"_s.arg(n).arg(receipts.value(n)).arg(
+                wanted);
+    }
+    return {};
+}
+
 void TestCrash::killedWhileSelling()
 {
     QFETCH(int, aim);
@@ -430,7 +482,9 @@ void TestCrash::killedWhileSelling()
             leftover = book_.value(leftoverTicket);
         }
         const int first = nextTicket_;
-        till::Process child({u"sales"_s, QString::number(first), QString::number(random.generate())});
+        const int copies = 1 + int(random.bounded(2));
+        till::Process child({u"sales"_s, QString::number(first), QString::number(random.generate()), u"0"_s,
+                             QString::number(copies)});
         auto nth = [&child](QChar kind, int n, int timeoutMs) {
             int seen = 0;
             return child.waitFor([&](const till::Event &e) { return e.kind == kind && ++seen == n; }, timeoutMs)
@@ -471,8 +525,12 @@ void TestCrash::killedWhileSelling()
         const Landed landed = landing(run);
         for (int t : run.finished)
             finished_.insert(t);
-        for (int t : run.begun)
+        for (int t : run.begun) {
             begun_.insert(t);
+            copies_.insert(t, copies);
+        }
+        for (const QString &n : run.reprinted)
+            reprinted_.insert(n);
         QString fault;
         if (!run.problems.isEmpty())
             fault = u"the program said: "_s + run.problems.join(u"; "_s);

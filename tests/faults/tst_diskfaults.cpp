@@ -200,6 +200,8 @@ bool TestDiskFaults::start()
     program_.emplace();
     MainForm->show();
     QApplication::setActiveWindow(MainForm);
+    // The cashier the login would have chosen.
+    testing::retype(MainForm->ComboBox6, u"张三"_s);
     return QTest::qWaitForWindowExposed(MainForm);
 }
 

@@ -341,12 +341,17 @@ QList<Box> mainBoxes()
                       return QStringList{u"+ "_s + xsxxLine(kNumber, t, u"苹果"_s, u"2"_s, u"1"_s, u"2"_s, u"2"_s)};
                   },
                   {}});
+    // A sale is archived only with a cashier.
+    auto addAppleAsCashier = [=] {
+        addApple();
+        testing::retype(f->ComboBox6, u"张三"_s);
+    };
     boxes.append({u"客户"_s, Kind::Line, 0, QString(),
-                  [=](const Input &in) { return mainBox(f->Edit9, in, false, addApple, checkout); },
-                  [](const QString &t) { return archived(t, QString(), QString()); }, {}});
+                  [=](const Input &in) { return mainBox(f->Edit9, in, false, addAppleAsCashier, checkout); },
+                  [](const QString &t) { return archived(t, QString(), u"张三"_s); }, {}});
     boxes.append({u"电话"_s, Kind::Line, 0, QString(),
-                  [=](const Input &in) { return mainBox(f->Edit10, in, false, addApple, checkout); },
-                  [](const QString &t) { return archived(QString(), t, QString()); }, {}});
+                  [=](const Input &in) { return mainBox(f->Edit10, in, false, addAppleAsCashier, checkout); },
+                  [](const QString &t) { return archived(QString(), t, u"张三"_s); }, {}});
     boxes.append({u"收银员"_s, Kind::Line, 0, QString(),
                   [=](const Input &in) { return mainBox(f->ComboBox6, in, false, addApple, checkout); },
                   [](const QString &t) { return archived(QString(), QString(), t); }, {}});

@@ -9,6 +9,8 @@
 #include "print/Dy76Unit.h"
 #include "support/PrintSupport.h"
 #include "support/TestSupport.h"
+#include "store/Archive.h"
+#include "store/Session.h"
 #include "ticket/MainUnit.h"
 #include "ui/ListGrid.h"
 
@@ -100,6 +102,19 @@ private slots:
     void preview_data();
     void preview();
 
+    void refusedBeforeArchiving_data();
+    void refusedBeforeArchiving();
+    void nothingBeforeLogin();
+    void ticketNumbers_data();
+    void ticketNumbers();
+    void twoSalesInOneSecond();
+    void totalsSummedFromTheLines();
+    void fileReplacedUnderTheProgram();
+    void secondCopyFails();
+    void printingShownAndFocusAfter();
+    void markedSaleAtStart_data();
+    void markedSaleAtStart();
+
 private:
     std::unique_ptr<testing::TempWorkDir> dir_;
     std::unique_ptr<testing::Prompts> prompts_;
@@ -180,14 +195,14 @@ void TestCheckout::saleFromFirstLineToReceipt()
                                          u"王先生"_s, u"2"_s}));
     prompts_->clear();
 
-    testing::fixClock(kLater); // the next ticket's number
+    testing::fixClock(kLater); // the second of F5 numbers the ticket
     pressF5();
 
     QCOMPARE(prompts_->texts(), QStringList());
     // One receipt, layout 3 on 58 mm paper: 17 × 2 + 320 + 25 × 2 px long.
     const QList<testing::PrintedPage> &pages = testing::printed().pages;
     QCOMPARE(pages.size(), 1);
-    QCOMPARE(pages[0].title, u"小票 20240305093000"_s);
+    QCOMPARE(pages[0].title, u"小票 20240305094107"_s);
     QCOMPARE(qRound(pages[0].sizeMm.width() * 100), 5794);
     QCOMPARE(qRound(pages[0].sizeMm.height() * 100), qRound(404 * 25.4 / 96 * 100));
     const QString top = QString(10, u'-') + QString(23, u' ') + QString(10, u'-');
@@ -196,7 +211,7 @@ void TestCheckout::saleFromFirstLineToReceipt()
                                             top,
                                             u"收银员： 张三"_s,
                                             u"小王便利店"_s,
-                                            u"单号： 20240305093000"_s,
+                                            u"单号： 20240305094107"_s,
                                             u"时间： 2024-03-05 09:30:00"_s,
                                             u"客户： 王先生"_s,
                                             u"电话： 13800138000"_s,
@@ -214,20 +229,21 @@ void TestCheckout::saleFromFirstLineToReceipt()
                                             u"谢谢惠顾"_s,
                                             u"欢迎再来"_s}));
 
-    // Archived with the checkout's number and time, lines in entry order.
+    // Archived with the checkout's number, the time shown, lines in entry order.
     QCOMPARE(testing::rows(u"select 单号, 时间, 数量, 金额, 折后, 收银员 from xstj"_s),
-             (QList<QStringList>{{u"20240305093000"_s, u"2024-03-05 09:30:00"_s, u"4"_s, u"15"_s, u"14.55"_s,
+             (QList<QStringList>{{u"20240305094107"_s, u"2024-03-05 09:30:00"_s, u"4"_s, u"15"_s, u"14.55"_s,
                                   u"张三"_s}}));
     QCOMPARE(testing::rows(u"select 单号, 时间, 客户, 电话, 品名, 单价, 数量, 金额, 折后 from xsmx order by rowid"_s),
-             (QList<QStringList>{{u"20240305093000"_s, u"2024-03-05 09:30:00"_s, u"王先生"_s, u"13800138000"_s,
+             (QList<QStringList>{{u"20240305094107"_s, u"2024-03-05 09:30:00"_s, u"王先生"_s, u"13800138000"_s,
                                   u"可口可乐"_s, u"3"_s, u"2"_s, u"6"_s, u"6"_s},
-                                 {u"20240305093000"_s, u"2024-03-05 09:30:00"_s, u"王先生"_s, u"13800138000"_s,
+                                 {u"20240305094107"_s, u"2024-03-05 09:30:00"_s, u"王先生"_s, u"13800138000"_s,
                                   u"康师傅红烧牛肉面"_s, u"4.5"_s, u"2"_s, u"9"_s, u"8.55"_s}}));
     QCOMPARE(count(u"xsxx"_s), 0);
 
-    // The next ticket: new number, totals "0", payment and customer empty;
-    // phone, cashier and the settings stay.
-    QCOMPARE(ticketShown(), (QStringList{u"20240305094107"_s, u"0"_s, u"0"_s, u"0"_s, QString(), QString(),
+    // The next ticket: new number (the clock still stands in the second just
+    // taken: the next one), totals "0", payment and customer empty; phone,
+    // cashier and the settings stay.
+    QCOMPARE(ticketShown(), (QStringList{u"20240305094108"_s, u"0"_s, u"0"_s, u"0"_s, QString(), QString(),
                                          QString(), u"0"_s}));
     QCOMPARE(f->Edit10->text(), u"13800138000"_s);
     QCOMPARE(f->ComboBox6->currentText(), u"张三"_s);
@@ -239,13 +255,13 @@ void TestCheckout::saleFromFirstLineToReceipt()
         report::Layout &l = Dy58Form->layout(k);
         QCOMPARE(l.pageLengthPx, 404.0);
         QCOMPARE(l.summary.block->heightPx, 34.0);
-        QCOMPARE(l.valueText(*l.findValue(receipt::value::number)), u"20240305093000"_s);
+        QCOMPARE(l.valueText(*l.findValue(receipt::value::number)), u"20240305094107"_s);
     }
     QCOMPARE(Dy76Form->QuickRep3.valueText(*Dy76Form->QuickRep3.findValue(receipt::value::number)), u"单号"_s);
 
     // The emptied ticket goes on: a new line counts alone.
     testing::addTicketLine(u"青岛啤酒"_s, u"6.8"_s, u"1"_s);
-    QCOMPARE(ticketShown(), (QStringList{u"20240305094107"_s, u"1"_s, u"6.8"_s, u"6.8"_s, u"6.8"_s, u"0"_s,
+    QCOMPARE(ticketShown(), (QStringList{u"20240305094108"_s, u"1"_s, u"6.8"_s, u"6.8"_s, u"6.8"_s, u"0"_s,
                                          QString(), u"1"_s}));
 }
 
@@ -262,10 +278,6 @@ void TestCheckout::layoutsAndCopies_data()
     QTest::newRow("customer and phone") << true << true << u"1"_s << u"58"_s << 1 << 3;
     QTest::newRow("two copies") << true << true << u"2"_s << u"58"_s << 2 << 3;
     QTest::newRow("76 mm, two copies") << true << false << u"2"_s << u"76"_s << 2 << 2;
-    QTest::newRow("three copies print nothing") << true << true << u"3"_s << u"58"_s << 0 << 0;
-    QTest::newRow("no copies text") << false << false << QString() << u"58"_s << 0 << 0;
-    QTest::newRow("paper 80 prints nothing") << true << true << u"1"_s << u"80"_s << 0 << 0;
-    QTest::newRow("paper 8 prints nothing") << true << true << u"1"_s << u"8"_s << 0 << 0;
 }
 
 void TestCheckout::layoutsAndCopies()
@@ -292,7 +304,6 @@ void TestCheckout::layoutsAndCopies()
         QCOMPARE(page.lines().filter(u"电话："_s).size(), layout == 3 ? 1 : 0);
         QCOMPARE(qRound(page.sizeMm.width()), paper == u"76"_s ? 76 : 58);
     }
-    // Archived and emptied whether it printed or not.
     QCOMPARE(count(u"xstj"_s), 1);
     QCOMPARE(count(u"xsmx"_s), 1);
     QCOMPARE(count(u"xsxx"_s), 0);
@@ -338,6 +349,7 @@ void TestCheckout::receiptLengths()
     program_ = std::make_unique<testing::Program>();
     MainForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(MainForm));
+    retype(MainForm->ComboBox6, u"张三"_s);
     retype(MainForm->ComboBox5, paper);
     setOptions(true, phone);
     for (int i = 0; i < lines; ++i)
@@ -562,6 +574,277 @@ void TestCheckout::preview()
     QCOMPARE(Dy76Form->currentPage(), page);
     QVERIFY(!Dy58Form->isVisible() && !Dy76Form->isVisible());
     QCOMPARE(testing::printed().pages.size(), 0);
+}
+
+void TestCheckout::refusedBeforeArchiving_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("paper 80") << u"ComboBox5"_s << u"80"_s << u"“POS选择”只能是58或76，现在是“80”"_s;
+    QTest::newRow("paper 8") << u"ComboBox5"_s << u"8"_s << u"“POS选择”只能是58或76，现在是“8”"_s;
+    QTest::newRow("three copies") << u"ComboBox3"_s << u"3"_s << u"“打印份数”只能是1或2，现在是“3”"_s;
+    QTest::newRow("no copies text") << u"ComboBox3"_s << QString() << u"“打印份数”只能是1或2，现在是“”"_s;
+    QTest::newRow("no cashier") << u"ComboBox6"_s << QString() << u"没有收银员"_s;
+    QTest::newRow("a blank cashier") << u"ComboBox6"_s << u"  "_s << u"没有收银员"_s;
+}
+
+// A setting that cannot print never archives the sale silently: the
+// cashier is told which box, and the ticket stays for F5 once it is mended.
+void TestCheckout::refusedBeforeArchiving()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, named);
+    testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"2"_s);
+    retype(MainForm->ComboBox4, u"10"_s);
+    const QStringList before = ticketShown();
+    prompts_->clear();
+    auto *combo = MainForm->findChild<QComboBox *>(box);
+    QVERIFY(combo);
+    if (text.isEmpty())
+        testing::clearByKeys(combo);
+    else
+        retype(combo, text);
+    pressF5();
+
+    QCOMPARE(prompts_->log().size(), 1);
+    QCOMPARE(prompts_->log().first().icon, msg::Icon::Error);
+    QVERIFY2(prompts_->log().first().text.startsWith(named), qPrintable(prompts_->log().first().text));
+    QVERIFY(prompts_->log().first().text.endsWith(u"单据已保留，改好后按F5重新打印。"_s));
+    QCOMPARE(testing::printed().pages.size(), 0);
+    QCOMPARE(count(u"xstj"_s) + count(u"xsmx"_s) + count(u"dyzt"_s), 0);
+    QCOMPARE(count(u"xsxx"_s), 1);
+    QCOMPARE(ticketShown(), before);
+}
+
+// F5 reaches the program while the login window is open: leftover lines
+// are neither printed nor archived before somebody logged in.
+void TestCheckout::nothingBeforeLogin()
+{
+    testing::addTicketLine(u"可口可乐"_s, u"25"_s, u"2"_s);
+    session::logOut();
+    prompts_->clear();
+    pressF5();
+    testing::click(MainForm->SpeedButton6);
+    QCOMPARE(prompts_->texts(), QStringList());
+    QCOMPARE(testing::printed().pages.size(), 0);
+    QCOMPARE(count(u"xstj"_s), 0);
+    QCOMPARE(count(u"xsxx"_s), 1);
+}
+
+void TestCheckout::ticketNumbers_data()
+{
+    QTest::addColumn<QStringList>("taken"); // numbers archived before (xstj; "mx:" in xsmx only)
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<QString>("typed");     // put into the box before F5; empty: left alone
+    QTest::addColumn<QString>("expected");  // the number archived and printed; empty: refused
+    const QString now = u"20240305094107"_s; // kLater, the second of the F5
+    QTest::newRow("renewed to the second of F5") << QStringList() << true << QString() << now;
+    QTest::newRow("a taken second moves on") << QStringList{now} << true << QString() << u"20240305094108"_s;
+    QTest::newRow("two taken seconds")
+        << QStringList{now, u"20240305094108"_s} << true << QString() << u"20240305094109"_s;
+    QTest::newRow("taken by archived lines only") << QStringList{u"mx:"_s + now} << true << QString()
+                                                  << u"20240305094108"_s;
+    QTest::newRow("an administrator's own number") << QStringList() << true << u"A-0001"_s << u"A-0001"_s;
+    QTest::newRow("an administrator's number taken") << QStringList{u"A-0001"_s} << true << u"A-0001"_s
+                                                     << QString();
+    QTest::newRow("an ordinary user's box set by another program")
+        << QStringList() << false << u"HACKED-BY-ATSPI"_s << now;
+}
+
+// A ticket number is the second of its sale and no two tickets share one:
+// the detail of a ticket lists its own lines only.
+void TestCheckout::ticketNumbers()
+{
+    QFETCH(QStringList, taken);
+    QFETCH(bool, admin);
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    for (const QString &n : taken) {
+        if (n.startsWith(u"mx:"_s))
+            testing::exec(u"insert into xsmx (单号, 品名) values (?, '旧')"_s, {n.mid(3)});
+        else
+            testing::exec(u"insert into xstj (单号, 时间) values (?, '2024-03-05 09:00:00')"_s, {n});
+    }
+    session::logIn({admin ? u"admin"_s : u"张三"_s, admin});
+    testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"2"_s);
+    if (!typed.isEmpty()) {
+        if (admin)
+            retype(MainForm->Edit1, typed);
+        else
+            MainForm->Edit1->setText(typed); // read-only to him; an accessibility client sets it
+    }
+    prompts_->clear();
+    testing::fixClock(kLater);
+    pressF5();
+
+    if (expected.isEmpty()) {
+        QCOMPARE(prompts_->texts(), QStringList{archive::numberTaken(typed) + u"."_s});
+        QCOMPARE(testing::printed().pages.size(), 0);
+        QCOMPARE(count(u"xsxx"_s), 1);
+        QCOMPARE(MainForm->Edit1->text(), typed);
+        return;
+    }
+    QCOMPARE(prompts_->texts(), QStringList());
+    QCOMPARE(testing::rows(u"select 单号 from xstj where 收银员 is not null"_s),
+             (QList<QStringList>{{expected}}));
+    QCOMPARE(testing::scalar(u"select count(*) from xsmx where 单号 = ?"_s, {expected}).toInt(), 1);
+    QCOMPARE(testing::printed().pages.size(), 1);
+    QVERIFY(hasLine(testing::printed().pages.first(), u"单号： "_s + expected));
+}
+
+void TestCheckout::twoSalesInOneSecond()
+{
+    testing::fixClock(kLater);
+    for (int i = 0; i < 3; ++i) {
+        testing::addTicketLine(u"可口可乐%1"_s.arg(i), u"3"_s, u"1"_s);
+        pressF5();
+    }
+    QCOMPARE(testing::rows(u"select 单号 from xstj order by rowid"_s),
+             (QList<QStringList>{{u"20240305094107"_s}, {u"20240305094108"_s}, {u"20240305094109"_s}}));
+    // Each detail holds its own line only.
+    QCOMPARE(testing::rows(u"select 单号, 品名 from xsmx order by rowid"_s),
+             (QList<QStringList>{{u"20240305094107"_s, u"可口可乐0"_s},
+                                 {u"20240305094108"_s, u"可口可乐1"_s},
+                                 {u"20240305094109"_s, u"可口可乐2"_s}}));
+}
+
+// The totals printed and archived are those of the lines at the moment of
+// archiving, whatever the labels were left showing.
+void TestCheckout::totalsSummedFromTheLines()
+{
+    testing::addTicketLine(u"可口可乐"_s, u"25"_s, u"2"_s);
+    // A line written by another program after the totals were shown.
+    testing::exec(u"insert into xsxx (品名, 单价, 数量, 金额, 折后) values ('雪碧', 2.5, 1, 2.5, 2.25)"_s);
+    MainForm->Label13->setText(u"0"_s);
+    pressF5();
+    QCOMPARE(testing::rows(u"select 数量, 金额, 折后 from xstj"_s),
+             (QList<QStringList>{{u"3"_s, u"52.5"_s, u"52.25"_s}}));
+    QCOMPARE(testing::printed().pages.size(), 1);
+    QVERIFY(hasLine(testing::printed().pages.first(), u"合计： 3 52.5"_s));
+    QVERIFY(hasLine(testing::printed().pages.first(), u"应收金额： 52.25"_s));
+}
+
+void TestCheckout::fileReplacedUnderTheProgram()
+{
+    testing::addTicketLine(u"可口可乐"_s, u"25"_s, u"2"_s);
+    const QString path = dir_->file(u"data.mdb"_s);
+    QVERIFY(QFile::copy(path, path + u".copy"_s));
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::rename(path + u".copy"_s, path));
+    prompts_->clear();
+    pressF5();
+    QCOMPARE(prompts_->log().size(), 1);
+    QVERIFY2(prompts_->log().first().text.contains(u"被移走或替换"_s), qPrintable(prompts_->log().first().text));
+    QCOMPARE(testing::printed().pages.size(), 0);
+    QCOMPARE(count(u"xstj"_s), 0);
+}
+
+// With two copies both must print; when the second fails the sale stands,
+// for the customer holds the first.
+void TestCheckout::secondCopyFails()
+{
+    testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"2"_s);
+    retype(MainForm->ComboBox3, u"2"_s);
+    prompts_->clear();
+    int prints = 0;
+    testing::printed().during = [&prints] {
+        if (++prints == 2)
+            testing::printed().failNext = u"打印机“Receipt”缺纸"_s;
+    };
+    pressF5();
+    QCOMPARE(testing::printed().pages.size(), 1);
+    QCOMPARE(prompts_->log().size(), 1);
+    QVERIFY2(prompts_->log().first().text.startsWith(u"第2份小票没有打印出来：打印机“Receipt”缺纸"_s),
+             qPrintable(prompts_->log().first().text));
+    QCOMPARE(count(u"xstj"_s), 1);
+    QCOMPARE(count(u"dyzt"_s), 0);
+    QCOMPARE(count(u"xsxx"_s), 0);
+}
+
+void TestCheckout::printingShownAndFocusAfter()
+{
+    testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"2"_s);
+    retype(MainForm->ComboBox4, u"10"_s);
+    QString shown;
+    bool enabled = true;
+    int marks = -1;
+    testing::printed().during = [&] {
+        shown = MainForm->SpeedButton6->text();
+        enabled = MainForm->SpeedButton6->isEnabled();
+        // The sale is archived and marked before its receipt goes out.
+        marks = count(u"dyzt"_s);
+        QCOMPARE(count(u"xstj"_s), 1);
+    };
+    pressF5();
+    QCOMPARE(shown, u"正在打印…"_s);
+    QVERIFY(!enabled);
+    QCOMPARE(marks, 1);
+    QCOMPARE(count(u"dyzt"_s), 0);
+    QCOMPARE(MainForm->SpeedButton6->text(), u"打印(F5)"_s);
+    QVERIFY(MainForm->SpeedButton6->isEnabled());
+    // The next sale starts with its product, not in 实收.
+    QVERIFY(MainForm->ComboBox1->hasFocus() || MainForm->ComboBox1->lineEdit()->hasFocus());
+}
+
+void TestCheckout::markedSaleAtStart_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("重打") << int(msg::Answer::Yes);
+    QTest::newRow("作废") << int(msg::Answer::No);
+    QTest::newRow("以后再说") << int(msg::Answer::Cancel);
+}
+
+// A program killed while a receipt printed left its sale archived and
+// marked; the next start asks the cashier and never drops it unseen.
+void TestCheckout::markedSaleAtStart()
+{
+    QFETCH(int, answer);
+    const QString number = u"20240305080000"_s;
+    testing::exec(u"insert into xstj values (?, '2024-03-05 08:00:00', 3, 8.5, 8.5, '张三')"_s, {number});
+    testing::exec(u"insert into xsmx values (?, '2024-03-05 08:00:00', '王先生', '138', '可口可乐', 3, 2, 6, 6)"_s,
+                  {number});
+    testing::exec(u"insert into xsmx values (?, '2024-03-05 08:00:00', '王先生', '138', '雪碧', 2.5, 1, 2.5, 2.5)"_s,
+                  {number});
+    testing::exec(u"insert into dyzt values (?, '10', '1.5', '2024-03-05 08:00:01')"_s, {number});
+    prompts_->clear();
+    prompts_->answer(msg::Answer(answer));
+    print::resolveMarkedSales(*MainForm);
+
+    QCOMPARE(prompts_->log().size(), 1);
+    const msg::Prompt &asked = prompts_->log().first();
+    QVERIFY(asked.text.contains(number));
+    QCOMPARE(asked.buttons, msg::Buttons::YesNoCancel);
+    QCOMPARE(asked.captions, (QStringList{u"重打"_s, u"作废"_s, u"以后再说"_s}));
+    switch (msg::Answer(answer)) {
+    case msg::Answer::Yes: {
+        QCOMPARE(testing::printed().pages.size(), 1);
+        const QStringList lines = testing::printed().pages.first().lines();
+        QVERIFY(lines.contains(u"单号： "_s + number));
+        QVERIFY(lines.contains(u"3.00 2.00 6.00"_s));
+        QVERIFY(lines.contains(u"实收金额： 10"_s));
+        QVERIFY(lines.contains(u"找零金额： 1.5"_s));
+        QCOMPARE(count(u"dyzt"_s), 0);
+        QCOMPARE(count(u"xstj"_s), 1);
+        break;
+    }
+    case msg::Answer::No:
+        QCOMPARE(testing::printed().pages.size(), 0);
+        QCOMPARE(count(u"dyzt"_s) + count(u"xstj"_s) + count(u"xsmx"_s), 0);
+        QCOMPARE(testing::rows(u"select 品名, 单价, 数量 from xsxx order by ID"_s),
+                 (QList<QStringList>{{u"可口可乐"_s, u"3"_s, u"2"_s}, {u"雪碧"_s, u"2.5"_s, u"1"_s}}));
+        QCOMPARE(gridRows(), 2);
+        QCOMPARE(MainForm->Label14->text(), u"8.5"_s);
+        QCOMPARE(MainForm->Edit9->text(), u"王先生"_s);
+        QCOMPARE(MainForm->ComboBox4->currentText(), u"10"_s);
+        break;
+    default:
+        QCOMPARE(testing::printed().pages.size(), 0);
+        QCOMPARE(count(u"dyzt"_s), 1);
+        QCOMPARE(count(u"xstj"_s), 1);
+        break;
+    }
 }
 
 QTEST_MAIN(TestCheckout)

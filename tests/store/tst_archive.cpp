@@ -15,8 +15,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const archive::Ticket kTicket{u"20240305142608"_s, u"2024-03-05 14:26:08"_s, u"6"_s, u"21.8"_s, u"21.35"_s,
-                              u"张三"_s, u"王先生"_s, u"13800138000"_s};
+const archive::Head kHead{u"2024-03-05 14:26:08"_s, u"张三"_s, u"王先生"_s, u"13800138000"_s, u"50"_s,
+                          u"28.65"_s};
+const archive::Numbering kByClock{QString(), QDateTime(QDate(2024, 3, 5), QTime(14, 26, 8))};
 
 void seedLines()
 {
@@ -58,6 +59,8 @@ private slots:
     void cleanup();
 
     void archivesTheTicket();
+    void undoPutsTheLinesBack();
+    void unsummableLineStoresNothing();
     void errorStoresNothing_data();
     void errorStoresNothing();
     void queriesOnAnotherConnection();
@@ -96,9 +99,12 @@ void TestArchive::cleanup()
 
 void TestArchive::archivesTheTicket()
 {
-    archive::archiveTicket(*connection_, *lines_, *tickets_, *archived_, kTicket);
+    const archive::Sale sale = archive::archiveForPrinting(*connection_, *lines_, *tickets_, *archived_, kHead, kByClock);
+    QCOMPARE(sale.number, u"20240305142608"_s);
+    QCOMPARE((QStringList{sale.quantity, sale.amount, sale.afterDiscount}), (QStringList{u"6"_s, u"21.8"_s, u"21.35"_s}));
+    QCOMPARE(sale.lines, 3);
 
-    // Totals as the labels showed them, not the sum of the lines (21.35).
+    // Totals summed from the lines, as the labels show them.
     QCOMPARE(stored(u"select 单号, 时间, 数量, 金额, 折后, 收银员 from xstj"_s),
              (QList<QStringList>{{u"20240305142608"_s, u"2024-03-05 14:26:08"_s, u"6"_s, u"21.8"_s,
                                   u"21.35"_s, u"张三"_s}}));
@@ -111,6 +117,57 @@ void TestArchive::archivesTheTicket()
     QCOMPARE(tickets_->recordCount(), 1);
     QVERIFY(archived_->isActive()); // opened for the step when it was not
     QCOMPARE(archived_->recordCount(), 3);
+
+    // Marked as printing, with what the receipt prints beside the archive.
+    QCOMPARE(stored(u"select 单号, 实收, 找零 from dyzt"_s),
+             (QList<QStringList>{{u"20240305142608"_s, u"50"_s, u"28.65"_s}}));
+    const QList<archive::Sale> marked = archive::markedSales(*connection_);
+    QCOMPARE(marked.size(), 1);
+    QCOMPARE((QStringList{marked[0].number, marked[0].cashier, marked[0].customer, marked[0].afterDiscount,
+                          marked[0].received, QString::number(marked[0].lines)}),
+             (QStringList{u"20240305142608"_s, u"张三"_s, u"王先生"_s, u"21.35"_s, u"50"_s, u"3"_s}));
+    archive::markPrinted(*connection_, sale.number);
+    QCOMPARE(testing::scalar(u"select count(*) from dyzt"_s).toInt(), 0);
+    QVERIFY(archive::markedSales(*connection_).isEmpty());
+}
+
+// A receipt that did not print undoes the sale: the lines come back in their
+// order, nothing of the sale stays archived, and the queries show it.
+void TestArchive::undoPutsTheLinesBack()
+{
+    testing::exec(u"insert into xstj (单号, 时间) values ('20240101000000', '2024-01-01 00:00:00')"_s);
+    const archive::Sale sale = archive::archiveForPrinting(*connection_, *lines_, *tickets_, *archived_, kHead, kByClock);
+    archive::undoArchive(*connection_, *lines_, *tickets_, *archived_, sale.number);
+    QCOMPARE(stored(u"select 单号, 时间, 客户, 品名, 单价, 数量, 金额, 折后 from xsxx order by ID"_s),
+             (QList<QStringList>{
+                 {u"20240305142608"_s, u"2024-03-05 14:26:08"_s, u"王先生"_s, u"农夫山泉矿泉水550ml"_s, u"2"_s,
+                  u"3"_s, u"6"_s, u"6"_s},
+                 {u"20240305142608"_s, u"2024-03-05 14:26:08"_s, u"王先生"_s, u"康师傅红烧牛肉面"_s, u"4.5"_s,
+                  u"2"_s, u"9"_s, u"8.55"_s},
+                 {u"20240305142608"_s, u"2024-03-05 14:26:08"_s, u"王先生"_s, u"青岛啤酒"_s, u"6.8"_s, u"1"_s,
+                  u"6.8"_s, u"6.8"_s}}));
+    // The other ticket stays; nothing of this one does.
+    QCOMPARE(stored(u"select 单号 from xstj"_s), (QList<QStringList>{{u"20240101000000"_s}}));
+    QCOMPARE(testing::scalar(u"select count(*) from xsmx"_s).toInt(), 0);
+    QCOMPARE(testing::scalar(u"select count(*) from dyzt"_s).toInt(), 0);
+    QCOMPARE(lines_->recordCount(), 3);
+    QCOMPARE(tickets_->recordCount(), 1);
+    // Sold again, it takes the same number, now free.
+    QCOMPARE(archive::archiveForPrinting(*connection_, *lines_, *tickets_, *archived_, kHead, kByClock).number,
+             sale.number);
+}
+
+// A line that cannot be summed stops the sale before anything is written.
+void TestArchive::unsummableLineStoresNothing()
+{
+    testing::exec(u"update xsxx set 金额 = 'abc' where 品名 = '青岛啤酒'"_s);
+    lines_->close();
+    lines_->open();
+    QVERIFY_THROWS_EXCEPTION(AppError,
+                             archive::archiveForPrinting(*connection_, *lines_, *tickets_, *archived_, kHead, kByClock));
+    QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 0);
+    QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 3);
+    QCOMPARE(testing::scalar(u"select count(*) from dyzt"_s).toInt(), 0);
 }
 
 void TestArchive::errorStoresNothing_data()
@@ -127,6 +184,9 @@ void TestArchive::errorStoresNothing_data()
     QTest::newRow("after the last line")
         << u"create trigger fail before insert on xsmx when new.品名 = '青岛啤酒' "
            "begin select raise(abort, 'disk full'); end"_s
+        << u"disk full"_s;
+    QTest::newRow("marking it as printing")
+        << u"create trigger fail before insert on dyzt begin select raise(abort, 'disk full'); end"_s
         << u"disk full"_s;
     QTest::newRow("emptying the working ticket")
         << u"create trigger fail before delete on xsxx when old.品名 = '青岛啤酒' "
@@ -148,7 +208,7 @@ void TestArchive::errorStoresNothing()
 
     bool thrown = false;
     try {
-        archive::archiveTicket(*connection_, *lines_, *tickets_, *archived_, kTicket);
+        archive::archiveForPrinting(*connection_, *lines_, *tickets_, *archived_, kHead, kByClock);
     } catch (const AppError &e) {
         thrown = true;
         QVERIFY2(e.message().contains(message), qPrintable(e.message()));
@@ -157,6 +217,7 @@ void TestArchive::errorStoresNothing()
     QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 0);
     QCOMPARE(testing::scalar(u"select count(*) from xsmx"_s).toInt(), 0);
     QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 3);
+    QCOMPARE(testing::scalar(u"select count(*) from dyzt"_s).toInt(), 0);
     // The queries show what is stored again: all three lines, no archive rows.
     QCOMPARE(lines_->recordCount(), 3);
     QCOMPARE(lines_->fieldText(u"品名"_s), u"农夫山泉矿泉水550ml"_s);
@@ -170,7 +231,7 @@ void TestArchive::errorStoresNothing()
         q->close();
         q->open();
     }
-    archive::archiveTicket(*connection_, *lines_, *tickets_, *archived_, kTicket);
+    archive::archiveForPrinting(*connection_, *lines_, *tickets_, *archived_, kHead, kByClock);
     QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 1);
     QCOMPARE(stored(u"select 单号, 时间, 客户, 电话, 品名, 单价, 数量, 金额, 折后 from xsmx order by rowid"_s),
              kArchivedLines);
@@ -181,7 +242,7 @@ void TestArchive::queriesOnAnotherConnection()
 {
     Connection other(connstr::runtime());
     Query foreign(other, u"select * from xsmx"_s);
-    QVERIFY_THROWS_EXCEPTION(AppError, archive::archiveTicket(*connection_, *lines_, *tickets_, foreign, kTicket));
+    QVERIFY_THROWS_EXCEPTION(AppError, archive::archiveForPrinting(*connection_, *lines_, *tickets_, foreign, kHead, kByClock));
     QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 0);
     QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 3);
 }

@@ -1,10 +1,12 @@
 #include "support/TestSupport.h"
 
 #include "app/Forms.h"
+#include "store/Session.h"
 #include "app/LoginUnit.h"
 #include "store/Clock.h"
 #include "support/PrintSupport.h"
 #include "ticket/MainUnit.h"
+#include "ui/ListChoice.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -347,10 +349,14 @@ Program::Program()
     // Receipts are recorded in-process; only the CUPS test prints for real.
     recordPrints();
     app::createForms();
+    // As after the administrator's login; a test of the login itself logs
+    // out first or logs in through the login window.
+    session::logIn({QStringLiteral("admin"), true});
 }
 
 Program::~Program()
 {
+    session::logOut();
     app::destroyForms();
     print::setPrinter({});
 }
