@@ -9,26 +9,6 @@
 
 namespace print {
 
-namespace {
-std::unique_ptr<Printer> &current()
-{
-    static std::unique_ptr<Printer> printer;
-    return printer;
-}
-} // namespace
-
-Printer &printer()
-{
-    if (!current())
-        current() = std::make_unique<cups::CupsPrinter>();
-    return *current();
-}
-
-void setPrinter(std::unique_ptr<Printer> replacement)
-{
-    current() = std::move(replacement);
-}
-
 namespace cups {
 
 namespace {

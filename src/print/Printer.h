@@ -3,6 +3,7 @@
 // through CUPS; tests put a printer of their own in its place.
 #include "report/Report.h"
 
+#include <QString>
 #include <memory>
 
 namespace print {
@@ -20,5 +21,9 @@ Printer &printer();
 // Puts another printer in place; an empty one brings back the default
 // printer through CUPS.
 void setPrinter(std::unique_ptr<Printer> replacement);
+
+// What the cashier is told when a receipt did not print: what went wrong,
+// then that the ticket is kept and how to print it again.
+QString refusal(const QString &what);
 
 } // namespace print
