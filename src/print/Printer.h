@@ -12,7 +12,9 @@ class Printer {
 public:
     virtual ~Printer() = default;
     // Prints the page once and returns when it has been handed to the
-    // printer; throws AppError, naming the printer and the reason, when it
+    // printer. While it waits, the calling thread goes on handling its
+    // events (repaints, timers, input), so a caller that must not run twice
+    // guards itself. Throws AppError, with the message of refusal(), when it
     // cannot.
     virtual void print(report::Layout &layout, const report::Data &data, const QString &title) = 0;
 };
