@@ -270,6 +270,8 @@ public:
 
 private:
     // libcups asks every 0.1 s without an answer whether to go on waiting.
+    // A program that quits still waits out the call, so the job it
+    // follows can be cancelled.
     static int stillWaiting(http_t *, void *data)
     {
         auto *self = static_cast<Session *>(data);
@@ -312,8 +314,8 @@ void offTheLoop(const std::function<void(Session &)> &work)
     });
     if (QCoreApplication::instance() && !done)
         loop.exec();
-    // The loop ends early only when the program quits: the worker's calls
-    // end within their limits.
+    // The loop ends early only when the program quits: the worker then
+    // cancels the job it follows, rather than leave it to print later.
     abandon = true;
     worker.join();
     if (error)
@@ -546,6 +548,68 @@ int submitOn(Session &s, const QString &printer, const QByteArray &pdf, QSizeF s
     return job;
 }
 
+void follow(Session &s, const QString &printer, const QByteArray &uri, int job)
+{
+    const QByteArray name = printer.toUtf8();
+    const int limitMs = s.limits().jobMs;
+    const auto limit = Clock::now() + milliseconds(limitMs);
+    auto pause = milliseconds(50);
+    for (;;) {
+        // The printer first: a job that completes in between still counts.
+        const std::optional<Destination> printerNow = askPrinterState(s, printer, uri);
+        const JobState j = printerNow ? jobState(s, job) : JobState{};
+        switch (j.state) {
+        case IPP_JSTATE_COMPLETED: return;
+        case IPP_JSTATE_ABORTED:
+            throw AppError(refusal(QStringLiteral("打印机“%1”中止了打印任务%2，小票没有打印")
+                                       .arg(printer, inParentheses(describe(j.reasons, j.message)))));
+        case IPP_JSTATE_CANCELED:
+            throw AppError(
+                refusal(QStringLiteral("打印任务%1在打印机“%2”上被取消了，小票没有打印").arg(job).arg(printer)));
+        case IPP_JSTATE_HELD:
+            return stopJob(s, name, job, QStringLiteral("打印机“%1”把打印任务挂起了，小票没有打印").arg(printer));
+        case IPP_JSTATE_STOPPED:
+            return stopJob(s, name, job, QStringLiteral("打印任务在打印机“%1”上停止了，小票没有打印").arg(printer));
+        case 0: {
+            const QString fault = s.serviceFault();
+            return stopJob(
+                s, name, job,
+                QStringLiteral("无法读取打印任务%1的状态(%2)").arg(job).arg(fault.isEmpty() ? s.why() : fault));
+        }
+        default: break;
+        }
+        const Destination &now = *printerNow;
+        if (now.stopped)
+            return stopJob(
+                s, name, job,
+                QStringLiteral("打印机“%1”已停止%2，小票没有打印")
+                    .arg(printer, inParentheses(describe(now.reasons, now.message, {QStringLiteral("paused")}))));
+        // Connecting is part of every job; a device that never answers is
+        // told when the limit passes.
+        QStringList blocking;
+        for (const QString &r : now.reasons) {
+            if (reasonBlocks(r) && bareReason(r) != QLatin1String("connecting-to-device"))
+                blocking << r;
+        }
+        if (!blocking.isEmpty())
+            return stopJob(
+                s, name, job,
+                QStringLiteral("打印机“%1”：%2，小票没有打印").arg(printer, describe(blocking, now.message)));
+        if (Clock::now() >= limit) {
+            QString why = describe(now.reasons, now.message);
+            if (why.isEmpty() && j.state == IPP_JSTATE_PENDING)
+                why = QStringLiteral("前面的打印任务还没有打完");
+            return stopJob(
+                s, name, job,
+                QStringLiteral("打印机“%1”在%2秒内没有打完小票%3").arg(printer, seconds(limitMs), inParentheses(why)));
+        }
+        if (s.abandoned())
+            return stopJob(s, name, job, QStringLiteral("程序退出，打印中断了"));
+        std::this_thread::sleep_for(pause);
+        pause = qMin(pause * 2, milliseconds(250));
+    }
+}
+
 } // namespace
 
 Timeouts timeouts()
@@ -643,6 +707,11 @@ int submit(const QString &printer, const QByteArray &pdf, QSizeF size, const QSt
     return job;
 }
 
+void waitForJob(const QString &printer, int job)
+{
+    offTheLoop([&](Session &s) { follow(s, printer, printerUri(printer.toUtf8()), job); });
+}
+
 void CupsPrinter::print(report::Layout &layout, const report::Data &data, const QString &title)
 {
     const QSizeF size = report::pageSizeMm(layout, report::detailRows(layout, data));
@@ -659,7 +728,8 @@ void CupsPrinter::print(report::Layout &layout, const report::Data &data, const 
         const Destination d = findDefault(s);
         requireReady(d);
         requireCustomSize(d, size);
-        submitOn(s, d.name, pdf, size, jobTitle);
+        const int job = submitOn(s, d.name, pdf, size, jobTitle);
+        follow(s, d.name, d.uri.toUtf8(), job);
     });
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The system's default printer through libcups. Qt's own CUPS backend does
-// not report a refused job, so receipts are submitted here, from memory: no
-// file ever holds a receipt with a customer's name.
+// not report a refused job, so receipts are submitted here: from memory (no
+// file ever holds a receipt with a customer's name), and followed until the
+// printer has printed them, since accepted is not printed: paper runs out and
+// jams fail jobs later.
 //
 // Every call to the print service has a short time limit and runs on a
 // worker thread; the calling thread goes on handling its events meanwhile. A
@@ -67,9 +69,16 @@ QString mediaOption(QSizeF sizeMm);
 // Sends a PDF as one job on that page size; its job id. Throws AppError with
 // the reason when the job is refused; a job refused halfway is cancelled.
 int submit(const QString &printer, const QByteArray &pdf, QSizeF sizeMm, const QString &title);
+// Returns when the job completed. Throws AppError when it ended otherwise,
+// was held or stopped, when its printer stopped or reported a fault that
+// keeps it from printing, or when it did not complete within the job time
+// limit; the job is cancelled first, so it never prints later.
+void waitForJob(const QString &printer, int job);
+
 class CupsPrinter : public Printer {
 public:
-    // The default printer checked, the receipt sent from memory.
+    // The default printer checked, the receipt sent from memory, its job
+    // followed until it completed.
     void print(report::Layout &layout, const report::Data &data, const QString &title) override;
 };
 

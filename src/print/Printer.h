@@ -11,11 +11,12 @@ namespace print {
 class Printer {
 public:
     virtual ~Printer() = default;
-    // Prints the page once and returns when it has been handed to the
-    // printer. While it waits, the calling thread goes on handling its
-    // events (repaints, timers, input), so a caller that must not run twice
-    // guards itself. Throws AppError, with the message of refusal(), when it
-    // cannot.
+    // Prints the page once and returns when the printer has printed it (for
+    // CUPS: its job completed). While it waits, the calling thread goes on
+    // handling its events (repaints, timers, input), so a caller that must
+    // not run twice guards itself. Throws AppError, with the message of
+    // refusal(), when the page did not print; a job that failed or took too
+    // long is cancelled first, so it never prints later.
     virtual void print(report::Layout &layout, const report::Data &data, const QString &title) = 0;
 };
 

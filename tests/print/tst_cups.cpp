@@ -202,6 +202,9 @@ private slots:
     void receiptsReachThePrinter();
     void refusals_data();
     void refusals();
+    void failingPrinters_data();
+    void failingPrinters();
+    void paperOutRefusedBeforeSubmitting();
     void serviceNeverAnswers();
     void noService_data();
     void noService();
@@ -211,11 +214,17 @@ private slots:
 private:
     bool needCups();
     void addLines();
+    // A queue of this process on its own backend (a few lines of shell) or
+    // device; removed at the end of the test.
+    QString addQueue(const QString &tag, const QString &device, const QStringList &options = {});
+    QString addBackend(const QString &tag, const QString &script);
     // F5 with two lines on the ticket; the one message shown.
     QString refusedCheckout();
     QString cupsMissing_;
     QString queue_; // cups-pdf with custom page sizes
     QString fixedQueue_; // cups-pdf without them
+    QStringList ownQueues_; // the current test's
+    QStringList ownBackends_;
     QString outFolder_;
     QTemporaryDir ppdDir_;
     QByteArray previousDest_;
@@ -313,6 +322,14 @@ void TestCups::cleanup()
             run(u"cupsaccept"_s, {q});
         }
     }
+    for (const QString &q : std::as_const(ownQueues_)) {
+        run(u"cancel"_s, {u"-a"_s, q});
+        run(u"lpadmin"_s, {u"-x"_s, q});
+    }
+    ownQueues_.clear();
+    for (const QString &b : std::as_const(ownBackends_))
+        QFile::remove(b);
+    ownBackends_.clear();
 }
 
 void TestCups::addLines()
@@ -320,6 +337,38 @@ void TestCups::addLines()
     testing::addTicketLine(u"可口可乐"_s, u"3"_s, u"2"_s);
     testing::addTicketLine(u"康师傅红烧牛肉面"_s, u"4.5"_s, u"2"_s);
     prompts_->clear();
+}
+
+QString TestCups::addBackend(const QString &tag, const QString &script)
+{
+    const QString name = u"velmora-%1-%2"_s.arg(tag).arg(QCoreApplication::applicationPid());
+    const QString path = kBackends + u"/"_s + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    // Without arguments CUPS asks a backend for its devices: none.
+    file.write("#!/bin/sh\n[ $# -eq 0 ] && exit 0\n" + script.toUtf8() + '\n');
+    file.close();
+    // Owned by root and not world-readable: cupsd runs it as root.
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ownBackends_ << path;
+    return name + u":/"_s;
+}
+
+QString TestCups::addQueue(const QString &tag, const QString &device, const QStringList &options)
+{
+    const QString name = u"velmora-%1-%2"_s.arg(tag).arg(QCoreApplication::applicationPid());
+    QStringList args{
+        u"-p"_s, name, u"-v"_s, device, u"-E"_s, u"-P"_s, kPpd, u"-o"_s, u"printer-error-policy=abort-job"_s};
+    for (const QString &o : options)
+        args << u"-o"_s << o;
+    const Run added = run(u"lpadmin"_s, args);
+    if (added.code != 0) {
+        qWarning("lpadmin: %s", qPrintable(added.output));
+        return {};
+    }
+    ownQueues_ << name;
+    return name;
 }
 
 QString TestCups::refusedCheckout()
@@ -459,22 +508,17 @@ void TestCups::receiptsReachThePrinter()
     QCOMPARE(prompts_->texts(), QStringList());
     QCOMPARE(count(u"xstj"_s), 1);
     QCOMPARE(count(u"xsxx"_s), 0);
+    QVERIFY2(ticks.count > 0, "the window was frozen while the receipt printed");
     QCOMPARE(leftWhilePrinting, QStringList());
     QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 
-    // One job per copy; the file exists before the job is done, so the job's
-    // state is waited for.
+    // The checkout returned once every copy's job completed.
     QList<Job> mine;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            mine.clear();
-            for (const Job &j : jobsOf(queue_))
-                if (j.id > lastBefore)
-                    mine << j;
-            return mine.size() == copies.toInt()
-                && std::all_of(mine.begin(), mine.end(), [](const Job &j) { return j.state >= IPP_JSTATE_STOPPED; });
-        }(),
-        60000);
+    for (const Job &j : jobsOf(queue_)) {
+        if (j.id > lastBefore)
+            mine << j;
+    }
+    QCOMPARE(mine.size(), copies.toInt());
     for (const Job &job : mine) {
         QCOMPARE(job.state, IPP_JSTATE_COMPLETED);
         QString file;
@@ -541,6 +585,86 @@ void TestCups::refusals()
     QCOMPARE(count(u"xsxx"_s), 2);
     QCOMPARE(MainForm->Label14->text(), u"15"_s);
     QCOMPARE(MainForm->Edit1->text(), shownBefore.value(0));
+}
+
+void TestCups::failingPrinters_data()
+{
+    QTest::addColumn<QString>("backend"); // the backend's shell, or a device URI
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("jobMs");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("endState");
+    const QString none = u"，小票没有打印"_s + kKept;
+    const QString cancelled = u"，打印任务已取消"_s + kKept;
+    QTest::newRow("the printer fails the job")
+        << u"cat >/dev/null\necho 'ERROR: paper cutter failed' >&2\nexit 1"_s << QStringList() << 20000
+        << u"打印机“%1”中止了打印任务(paper cutter failed)"_s + none << int(IPP_JSTATE_ABORTED);
+    QTest::newRow("paper runs out, the printer waits")
+        // The message first: the fault, once seen, comes with it.
+        << u"echo 'INFO: out of paper' >&2\necho 'STATE: +media-empty-error' >&2\nexec sleep 60"_s << QStringList()
+        << 20000 << u"打印机“%1”：缺纸，out of paper，小票没有打印"_s + cancelled << int(IPP_JSTATE_CANCELED);
+    QTest::newRow("the job is held") << u"cups-pdf:/"_s << QStringList{u"job-hold-until-default=indefinite"_s} << 20000
+                                     << u"打印机“%1”把打印任务挂起了，小票没有打印"_s + cancelled
+                                     << int(IPP_JSTATE_CANCELED);
+    QTest::newRow("the device never answers")
+        << u"socket://127.0.0.1:%1"_s.arg(closedPort()) << QStringList() << 6000
+        << u"打印机“%1”在6秒内没有打完小票(无法连接打印机"_s << int(IPP_JSTATE_CANCELED);
+}
+
+void TestCups::failingPrinters()
+{
+    if (!needCups())
+        return;
+    QFETCH(QString, backend);
+    QFETCH(QStringList, options);
+    QFETCH(int, jobMs);
+    QFETCH(QString, message);
+    QFETCH(int, endState);
+    const bool device = backend.contains(u":/"_s) && !backend.contains(u'\n');
+    const QString uri = device ? backend : addBackend(u"failing"_s, backend);
+    QVERIFY(!uri.isEmpty());
+    const QString queue = addQueue(u"failing"_s, uri, options);
+    QVERIFY(!queue.isEmpty());
+    qputenv("LPDEST", queue.toUtf8());
+    print::cups::setTimeouts({2000, jobMs});
+
+    Ticks ticks;
+    const QString shown = refusedCheckout();
+    const QString expected = QString(message).replace(u"%1"_s, queue);
+    if (expected.endsWith(kKept))
+        QCOMPARE(shown, ui::withFullStop(expected));
+    else
+        QVERIFY2(shown.startsWith(expected) && shown.endsWith(ui::withFullStop(u"，打印任务已取消"_s + kKept)),
+                 qPrintable(shown));
+    QVERIFY2(ticks.count > 0, "the window was frozen while the job was followed");
+    // Nothing archived, the ticket kept for F5 once the printer is mended.
+    QCOMPARE(count(u"xstj"_s), 0);
+    QCOMPARE(count(u"xsxx"_s), 2);
+    // One job, ended in CUPS: it can never print later.
+    const QList<Job> jobs = jobsOf(queue);
+    QCOMPARE(jobs.size(), 1);
+    QCOMPARE(int(jobs.first().state), endState);
+}
+
+// A printer that reports no paper is refused like a stopped one: no job is
+// queued behind the fault to print once paper is in.
+void TestCups::paperOutRefusedBeforeSubmitting()
+{
+    if (!needCups())
+        return;
+    const QString uri = addBackend(u"empty"_s, u"echo 'STATE: +media-empty-error' >&2\nexec sleep 60"_s);
+    const QString queue = addQueue(u"empty"_s, uri);
+    QVERIFY(!queue.isEmpty());
+    qputenv("LPDEST", queue.toUtf8());
+    const QString first = refusedCheckout();
+    QVERIFY2(first.contains(u"缺纸"_s), qPrintable(first));
+    QCOMPARE(jobsOf(queue).size(), 1);
+    prompts_->clear();
+    // CUPS keeps the reason after the job went: the next F5 sends nothing.
+    QTest::keyClick(MainForm, Qt::Key_F5);
+    QCOMPARE(prompts_->texts(), QStringList{ui::withFullStop(u"打印机“%1”：缺纸，小票没有打印"_s.arg(queue) + kKept)});
+    QCOMPARE(jobsOf(queue).size(), 1);
+    QCOMPARE(count(u"xsxx"_s), 2);
 }
 
 // A scheduler that takes the connection and never answers costs the service
