@@ -6,7 +6,9 @@
 // each to a working data.mdb, and measures in fresh processes, offscreen:
 //   program     the program started and driven as a cashier drives it
 //               (Program.cpp), in rounds that take the archives in turn, so
-//               what else the machine does weighs on each alike;
+//               what else the machine does weighs on each alike; its
+//               checkout also through a cups-pdf queue of the benchmark's
+//               own, when a CUPS scheduler runs;
 //   floors      the same work with nothing of the program's own (Floors.cpp);
 //   export      the export of the whole list, one process per archive for its
 //               peak memory, and its floor likewise;
@@ -27,6 +29,7 @@
 #include <QLocale>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -34,6 +37,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <pwd.h>
 #include <unistd.h>
 
 using namespace bench;
@@ -62,6 +66,8 @@ const Figure kFigures[] = {
     {"add", "添加 of one line (two reconnect-and-reopens)", "ms", "add", {1.5, 5, true}},
     {"keyup", "a key release in 单价", "µs", "keyup", {1.5, 1000, true}},
     {"checkout", "checkout of 20 lines, receipt to a PDF file", "ms", "archive", {1.5, 0, false}},
+    {"checkout-cups", "checkout of 20 lines through a cups-pdf queue, until the job completed", "ms", "archive",
+     {1.5, 0, false}},
     {"archive", "  its archive step alone", "ms", "archive", {1.5, 20, true}},
     {"statistics", "统计 opened: first rows and footer sums", "ms", "statistics", {0, 300, false}},
     {"refresh", "刷新", "ms", "refresh", {0, 300, false}},
@@ -112,6 +118,87 @@ void runChild(Run &run, const char *mode, qint64 tickets, Samples &into, int run
             into[QString::fromLatin1(parts[1])][tickets].push_back(parts[2].toDouble());
     }
 }
+
+// A cups-pdf queue of the benchmark's own, the default printer of its
+// measuring processes (LPDEST): the checkout row through a real scheduler.
+// Needs a running cupsd, the cups-pdf backend and the right to add queues;
+// without them that row is left out, saying why.
+class CupsQueue {
+public:
+    CupsQueue()
+    {
+        const QString ppd = QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd");
+        if (command(QStringLiteral("lpstat"), {QStringLiteral("-r")}) != QLatin1String("scheduler is running")) {
+            std::fprintf(stderr, "no CUPS scheduler runs: the cups-pdf checkout is left out\n");
+            return;
+        }
+        if (!QFile::exists(ppd)) {
+            std::fprintf(stderr, "cups-pdf is not installed: the cups-pdf checkout is left out\n");
+            return;
+        }
+        const QString queue = QStringLiteral("velmora-bench-%1").arg(QCoreApplication::applicationPid());
+        int code = -1;
+        const QString said = command(QStringLiteral("lpadmin"),
+                                     {QStringLiteral("-p"), queue, QStringLiteral("-v"), QStringLiteral("cups-pdf:/"),
+                                      QStringLiteral("-E"), QStringLiteral("-P"), ppd, QStringLiteral("-o"),
+                                      QStringLiteral("printer-error-policy=abort-job")},
+                                     &code);
+        if (code != 0) {
+            std::fprintf(stderr, "cannot add a CUPS queue (%s): the cups-pdf checkout is left out\n", qPrintable(said));
+            return;
+        }
+        name_ = queue;
+        qputenv("LPDEST", name_.toUtf8());
+        qputenv("VELMORA_BENCH_CUPS", "1");
+    }
+    // The queue goes, and with it the receipts cups-pdf wrote for it.
+    ~CupsQueue()
+    {
+        if (name_.isEmpty())
+            return;
+        const QString jobs = command(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"),
+                                                                QStringLiteral("-o"), name_});
+        static const QRegularExpression id(QStringLiteral(R"(^\S+-(\d+)\s)"), QRegularExpression::MultilineOption);
+        const QDir out(outFolder());
+        for (auto m = id.globalMatch(jobs); m.hasNext();) {
+            const QString job = m.next().captured(1);
+            for (const QString &file : out.entryList({QStringLiteral("*job_%1.pdf").arg(job)}, QDir::Files))
+                QFile::remove(out.filePath(file));
+        }
+        command(QStringLiteral("cancel"), {QStringLiteral("-a"), name_});
+        command(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name_});
+    }
+
+private:
+    static QString command(const QString &program, const QStringList &args, int *code = nullptr)
+    {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(program, args);
+        const bool ran = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit;
+        if (code)
+            *code = ran ? p.exitCode() : -1;
+        return QString::fromUtf8(p.readAll()).trimmed();
+    }
+    // Where cups-pdf writes: its "Out" setting, ${HOME} being the submitting
+    // user's home.
+    static QString outFolder()
+    {
+        QString out = QStringLiteral("${HOME}/PDF");
+        QFile conf(QStringLiteral("/etc/cups/cups-pdf.conf"));
+        if (conf.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &raw : conf.readAll().split('\n')) {
+                const QString line = QString::fromUtf8(raw).trimmed();
+                if (line.startsWith(QLatin1String("Out ")) || line.startsWith(QLatin1String("Out\t")))
+                    out = line.mid(4).trimmed();
+            }
+        }
+        const passwd *user = getpwuid(geteuid());
+        return out.replace(QLatin1String("${HOME}"), QString::fromLocal8Bit(user ? user->pw_dir : "/root"));
+    }
+
+    QString name_;
+};
 
 // Kilobytes of the page cache still to be written to disk.
 long unwrittenKb()
@@ -187,7 +274,12 @@ double figureAt(const Samples &s, const QString &key, qint64 size, double scale 
 void printTable(const Run &run)
 {
     const qint64 small = run.sizes.front(), large = run.sizes.back();
-    QStringList header{pad(QStringLiteral("operation"), 44), pad(QStringLiteral("unit"), 4)};
+    int labelWidth = 44;
+    for (const Figure &f : kFigures) {
+        if (run.program.contains(QString::fromLatin1(f.key)))
+            labelWidth = qMax(labelWidth, displayWidth(QString::fromUtf8(f.label)));
+    }
+    QStringList header{pad(QStringLiteral("operation"), labelWidth), pad(QStringLiteral("unit"), 4)};
     for (qint64 n : run.sizes)
         header << pad(sizeName(n), 10, true);
     header << pad(QStringLiteral("ratio"), 6, true) << pad(QStringLiteral("floor"), 8, true)
@@ -208,7 +300,7 @@ void printTable(const Run &run)
         const QString key = QString::fromLatin1(f.key);
         if (!run.program.contains(key))
             continue;
-        QStringList cells{pad(QString::fromUtf8(f.label), 44), pad(QString::fromUtf8(f.unit), 4)};
+        QStringList cells{pad(QString::fromUtf8(f.label), labelWidth), pad(QString::fromUtf8(f.unit), 4)};
         double worst = -1;
         for (qint64 n : run.sizes) {
             const double v = figureAt(run.program, key, n, f.scale);
@@ -318,6 +410,7 @@ int main(int argc, char **argv)
         QFile::setPermissions(QDir(folder).filePath(QStringLiteral("data.mdb")), QFile::ReadOwner | QFile::WriteOwner);
         run.folders[n] = folder;
     }
+    const CupsQueue queue;
     std::fprintf(stderr, "waiting for the disk to write the copies back...\n");
     waitForQuietDisk();
 

@@ -3,6 +3,7 @@
 // through CUPS; tests put a printer of their own in its place.
 #include "report/Report.h"
 
+#include <QString>
 #include <memory>
 
 namespace print {
@@ -10,9 +11,12 @@ namespace print {
 class Printer {
 public:
     virtual ~Printer() = default;
-    // Prints the page once and returns when it has been handed to the
-    // printer; throws AppError, naming the printer and the reason, when it
-    // cannot.
+    // Prints the page once and returns when the printer has printed it (for
+    // CUPS: its job completed). While it waits, the calling thread goes on
+    // handling its events (repaints, timers, input), so a caller that must
+    // not run twice guards itself. Throws AppError, with the message of
+    // refusal(), when the page did not print; a job that failed or took too
+    // long is cancelled first, so it never prints later.
     virtual void print(report::Layout &layout, const report::Data &data, const QString &title) = 0;
 };
 
@@ -20,5 +24,9 @@ Printer &printer();
 // Puts another printer in place; an empty one brings back the default
 // printer through CUPS.
 void setPrinter(std::unique_ptr<Printer> replacement);
+
+// What the cashier is told when a receipt did not print: what went wrong,
+// then that the ticket is kept and how to print it again.
+QString refusal(const QString &what);
 
 } // namespace print

@@ -2,6 +2,8 @@
 
 #include "store/AppError.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -21,6 +23,18 @@ bool same(const QMarginsF &a, const QMarginsF &b)
 
 void writePdf(const QString &path, Layout &layout, const Data &data, const QString &title)
 {
+    // Made whole first: a page that cannot be made leaves no file behind.
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    writePdf(buffer, layout, data, title);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(pdf) != pdf.size() || !file.flush())
+        throw AppError(QStringLiteral("无法写入打印文件“%1”").arg(path));
+}
+
+void writePdf(QIODevice &device, Layout &layout, const Data &data, const QString &title)
+{
     const QSizeF size = pageSizeMm(layout, detailRows(layout, data));
     const QMarginsF &margins = layout.marginsMm;
     // Margins wider than the paper would be taken without a word.
@@ -28,7 +42,7 @@ void writePdf(const QString &path, Layout &layout, const Data &data, const QStri
         throw AppError(QStringLiteral("页边距超出了纸张(%1×%2毫米)")
                            .arg(size.width(), 0, 'f', 2)
                            .arg(size.height(), 0, 'f', 2));
-    QPdfWriter writer(path);
+    QPdfWriter writer(&device);
     writer.setCreator(QStringLiteral("Velmora"));
     writer.setTitle(title);
     writer.setPageSize(QPageSize(size, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
@@ -38,10 +52,10 @@ void writePdf(const QString &path, Layout &layout, const Data &data, const QStri
         throw AppError(QStringLiteral("无法设置小票的页边距"));
     QPainter painter;
     if (!painter.begin(&writer))
-        throw AppError(QStringLiteral("无法写入打印文件“%1”").arg(path));
+        throw AppError(QStringLiteral("无法写入打印文件"));
     paintBands(painter, layout, data);
     if (!painter.end())
-        throw AppError(QStringLiteral("无法写入打印文件“%1”").arg(path));
+        throw AppError(QStringLiteral("无法写入打印文件"));
 }
 
 QImage renderImage(Layout &layout, const Data &data, qreal dpi, bool oneBit)
