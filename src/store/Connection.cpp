@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <atomic>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace connstr {
@@ -325,8 +326,10 @@ bool Connection::fileWritableNow() const
 {
     const QByteArray file = QFile::encodeName(filePath_);
     const QByteArray folder = QFile::encodeName(QFileInfo(filePath_).absolutePath());
-    // The journal is made beside the file.
-    return ::access(file.constData(), W_OK) == 0 && ::access(folder.constData(), W_OK) == 0;
+    // The journal is made beside the file. Asked with the rights the engine
+    // writes with (the effective ones), as it will find them.
+    return ::faccessat(AT_FDCWD, file.constData(), W_OK, AT_EACCESS) == 0
+        && ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) == 0;
 }
 
 bool Connection::isOpen() const
@@ -425,10 +428,26 @@ Connection::ReadScope::~ReadScope()
     // A failed read may already have ended the transaction; nothing to undo then.
     try {
         QSqlQuery &q = connection_.statement(QStringLiteral("RELEASE velmora_read"));
-        q.exec();
+        const bool released = q.exec();
+        const QSqlError error = q.lastError();
         q.finish();
-    } catch (const AppError &) {
+        if (released)
+            return;
+        // A read that met a damaged page leaves the engine unable to end the
+        // read by releasing it; it must be rolled back, or the file stays
+        // locked by this very program and every later write fails as busy.
+        qWarning("a read could not be ended (%s); it is rolled back", qPrintable(error.text()));
+        QSqlQuery undo(connection_.database());
+        if (connection_.inTransaction()) {
+            undo.exec(QStringLiteral("ROLLBACK TO velmora_read"));
+            undo.exec(QStringLiteral("RELEASE velmora_read"));
+        } else {
+            undo.exec(QStringLiteral("ROLLBACK"));
+        }
+        undo.finish();
+    } catch (const AppError &e) {
         // Not preparable any more: the connection is failing, and the next
         // statement says why.
+        qWarning("a read could not be ended: %s", qPrintable(e.message()));
     }
 }

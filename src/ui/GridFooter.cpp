@@ -1,8 +1,9 @@
 #include "ui/GridFooter.h"
 
-#include "store/Idioms.h"
+#include "store/AppError.h"
 #include "store/NumberText.h"
 #include "store/Query.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/ListGrid.h"
 
 #include <QHeaderView>
@@ -72,10 +73,22 @@ void GridFooter::refresh()
     stale_ = false;
     const QVector<GridColumn> &columns = grid_->queryModel()->columns();
     QVector<std::optional<qint64>> sums;
+    QString failure;
     try {
-        sums = idiom::columnSums(grid_->queryModel()->query(), sumFields_);
-    } catch (...) {
-        sums.clear();
+        sums = grid_->queryModel()->query().columnSums(sumFields_);
+        failureTold_ = false;
+    } catch (const AppError &e) {
+        failure = e.message();
+    } catch (const std::exception &e) {
+        failure = QString::fromLocal8Bit(e.what());
+    }
+    if (!failure.isEmpty()) {
+        qWarning("footer sums not read: %s", qPrintable(failure));
+        // Told from the event loop: this runs inside painting and query notices.
+        if (!failureTold_) {
+            failureTold_ = true;
+            QMetaObject::invokeMethod(this, [failure] { showError(failure); }, Qt::QueuedConnection);
+        }
     }
     texts_ = QVector<QString>(columns.size());
     for (int i = 0; i < columns.size(); ++i) {
@@ -84,7 +97,9 @@ void GridFooter::refresh()
             continue;
         }
         const int s = sumFields_.indexOf(columns[i].field);
-        if (s >= 0 && s < sums.size())
+        if (!failure.isEmpty() && s >= 0)
+            texts_[i] = QStringLiteral("无法读取");
+        else if (s >= 0 && s < sums.size())
             texts_[i] = sumText(sums[s]);
     }
     widenToFit();

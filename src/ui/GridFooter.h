@@ -48,6 +48,7 @@ private:
     QStringList sumFields_;
     QVector<QString> texts_;
     bool stale_ = true;
+    bool failureTold_ = false; // a file that cannot be read is told once, until a sum reads again
 };
 
 } // namespace ui

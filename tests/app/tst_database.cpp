@@ -19,42 +19,12 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <linux/capability.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Root writes into read-only files and folders anyway. For a test's length
-// the thread gives up the capabilities that let it, as a shop's user has none.
-class AsOrdinaryUser {
-public:
-    AsOrdinaryUser()
-    {
-        if (::geteuid() != 0)
-            return;
-        header_.version = _LINUX_CAPABILITY_VERSION_3;
-        if (::syscall(SYS_capget, &header_, saved_) != 0)
-            return;
-        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-        const quint32 mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
-        reduced[0].effective &= ~mask;
-        dropped_ = ::syscall(SYS_capset, &header_, reduced) == 0;
-    }
-    ~AsOrdinaryUser()
-    {
-        if (dropped_)
-            ::syscall(SYS_capset, &header_, saved_);
-    }
-
-private:
-    __user_cap_header_struct header_{};
-    __user_cap_data_struct saved_[2]{};
-    bool dropped_ = false;
-};
 
 bool canWrite(const QString &path)
 {
@@ -206,7 +176,7 @@ void TestDatabase::unwritableDatabaseIsToldAtStart()
     else
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
 
-    AsOrdinaryUser user;
+    testing::AsOrdinaryUser user;
     if (folder ? canCreateIn(work_->path()) : canWrite(path))
         QSKIP("this machine writes into read-only files and folders (no way to give up that right)");
     QCOMPARE(startProgram(), 1);

@@ -6,10 +6,12 @@
 // half-written, the ticket stays on screen and in data.mdb, and once the disk
 // takes writes again the same click succeeds, archiving the ticket once.
 #include "support/Cashier.h"
+#include "support/DamagedFiles.h"
 #include "support/FaultyDisk.h"
 #include "support/PrintSupport.h"
 #include "support/TestSupport.h"
 #include "ticket/MainUnit.h"
+#include "history/XstjUnit.h"
 #include "ui/ListGrid.h"
 
 #include <QDir>
@@ -137,11 +139,15 @@ private slots:
     void checkoutOnRefusingDisk();
     void addOnRefusingDisk_data() { addFaultRows(false); }
     void addOnRefusingDisk();
+    void damagedPageMetInARead();
+    void readOnlyThenWritable();
 
 private:
     // Starts the program on the test's data.mdb, on the small disk when the
     // row asks for it (false: it cannot be mounted here).
     bool start();
+    // The same, on the disk as it is (no fault of a row).
+    bool startProgram();
     void refuse();
     void mend();
     void clickOnRefusingDisk(QWidget *button);
@@ -187,6 +193,11 @@ bool TestDiskFaults::start()
     QFETCH(int, nth);
     QFETCH(int, failure);
     fault_ = Fault{smallDisk, Disk::Op(op), Disk::File(file), nth, Disk::Failure(failure)};
+    return startProgram();
+}
+
+bool TestDiskFaults::startProgram()
+{
     if (fault_.smallDisk) {
         const QString at = dir_->file(u"disk"_s);
         small_.emplace(at);
@@ -309,6 +320,64 @@ void TestDiskFaults::addOnRefusingDisk()
     const QList<QStringList> learned = catalogue + QList<QStringList>{{u"新品牛奶"_s, u"5.5"_s}};
     QCOMPARE(cashier::products(), learned);
     QCOMPARE(MainForm->DBGridEh1->model()->rowCount(), 2);
+}
+
+// A damaged page met while 统计 reads the archive is told as a damaged file;
+// the read ends there, and leaves no lock behind that would make the
+// program's own next 添加 and F5 fail as "busy".
+void TestDiskFaults::damagedPageMetInARead()
+{
+    testing::exec(u"with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
+                  "insert into xstj select printf('2023%010d', i), '2023-01-01 08:00:00', 1, 2, 2, '李四' from n"_s);
+    QVERIFY(testing::damageTablePage(dir_->file(u"data.mdb"_s), u"xstj"_s) > 0);
+    fault_ = {};
+    QVERIFY(startProgram());
+    prompts_->clear();
+    // The window lists what it can read; its sums tell the damage, once.
+    testing::whileModal([](QWidget *) { QTest::qWait(50); });
+    testing::click(MainForm->SpeedButton7);
+    const QStringList said = prompts_->takeTexts();
+    QCOMPARE(said.size(), 1);
+    QVERIFY2(said.first().contains(u"已损坏，请从备份恢复"_s) && said.first().contains(dir_->file(u"data.mdb"_s)),
+             qPrintable(said.first()));
+
+    cashier::addLine(u"可口可乐"_s, u"3"_s, u"2"_s, u"10"_s);
+    testing::click(MainForm->SpeedButton6);
+    QCOMPARE(prompts_->texts(), QStringList());
+    QCOMPARE(testing::printed().pages.size(), 1);
+    QCOMPARE(testing::scalar(u"select count(*) from xstj where 收银员 = '张三'"_s).toInt(), 1);
+    QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 0);
+}
+
+// 添加 while data.mdb cannot be written opens it for reading only; once it
+// takes writes again, F5 archives the ticket and prints it once.
+void TestDiskFaults::readOnlyThenWritable()
+{
+    fault_ = {};
+    QVERIFY(startProgram());
+    cashier::addLine(u"可口可乐"_s, u"3"_s, u"2"_s, u"10"_s);
+    const QString file = dir_->file(u"data.mdb"_s);
+    const auto writable = QFile::permissions(file);
+    {
+        testing::AsOrdinaryUser user;
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile probe(file);
+        if (probe.open(QIODevice::ReadWrite)) {
+            QFile::setPermissions(file, writable);
+            QSKIP("this machine writes into read-only files (no way to give up that right)");
+        }
+        prompts_->clear();
+        cashier::addLine(u"雪碧"_s, u"2.5"_s, u"1"_s, u"10"_s);
+        const QStringList said = prompts_->takeTexts();
+        QVERIFY2(!said.isEmpty() && said.first().contains(u"只读"_s), qPrintable(said.join(u" | "_s)));
+        QFile::setPermissions(file, writable);
+
+        testing::click(MainForm->SpeedButton6);
+        QCOMPARE(prompts_->texts(), QStringList());
+    }
+    QCOMPARE(testing::printed().pages.size(), 1);
+    QCOMPARE(testing::rows(u"select 品名 from xsmx"_s), (QList<QStringList>{{u"可口可乐"_s}}));
+    QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 0);
 }
 
 QTEST_MAIN(TestDiskFaults)

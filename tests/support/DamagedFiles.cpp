@@ -5,6 +5,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <atomic>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace testing {
 
@@ -72,6 +75,72 @@ void writeDamagedDatabase(const QString &path, const QString &kind)
             qFatal("unknown kind %s", qPrintable(kind));
         }
     }
+}
+
+int damageTablePage(const QString &path, const QString &table)
+{
+    static std::atomic<int> counter{0};
+    const QString name = QStringLiteral("damage-page-%1").arg(++counter);
+    int page = 0;
+    int pageSize = 0;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open())
+            qFatal("cannot open %s", qPrintable(path));
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SELECT pageno FROM dbstat WHERE name = '%1' AND pagetype = 'leaf' "
+                                   "ORDER BY pageno LIMIT 1 OFFSET 2").arg(table)))
+            qFatal("dbstat: %s", qPrintable(q.lastError().text()));
+        if (q.next())
+            page = q.value(0).toInt();
+        if (q.exec(QStringLiteral("PRAGMA page_size")) && q.next())
+            pageSize = q.value(0).toInt();
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (page <= 0 || pageSize <= 0)
+        return 0;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite) || !f.seek(qint64(page - 1) * pageSize))
+        qFatal("cannot damage %s", qPrintable(path));
+    // No page kind has the type byte 0xff: the engine calls the file malformed.
+    f.write(QByteArray(16, '\xff'));
+    return page;
+}
+
+struct AsOrdinaryUser::Saved {
+    __user_cap_header_struct header{};
+    __user_cap_data_struct data[2]{};
+};
+
+AsOrdinaryUser::AsOrdinaryUser()
+{
+    if (::geteuid() != 0)
+        return;
+    auto *saved = new Saved;
+    saved->header.version = _LINUX_CAPABILITY_VERSION_3;
+    if (::syscall(SYS_capget, &saved->header, saved->data) != 0) {
+        delete saved;
+        return;
+    }
+    __user_cap_data_struct reduced[2] = {saved->data[0], saved->data[1]};
+    const quint32 mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+    reduced[0].effective &= ~mask;
+    if (::syscall(SYS_capset, &saved->header, reduced) != 0) {
+        delete saved;
+        return;
+    }
+    saved_ = saved;
+}
+
+AsOrdinaryUser::~AsOrdinaryUser()
+{
+    if (!saved_)
+        return;
+    ::syscall(SYS_capset, &saved_->header, saved_->data);
+    delete saved_;
 }
 
 QByteArray fileBytes(const QString &path)

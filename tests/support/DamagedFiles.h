@@ -16,4 +16,24 @@ QStringList damagedKinds();
 void writeDamagedDatabase(const QString &path, const QString &kind);
 QByteArray fileBytes(const QString &path);
 
+// Breaks one page of a table's rows in the database file (an inner page of
+// the table's leaves, not its last): a read that reaches it fails as a
+// damaged file, while rows appended at the table's end are still written.
+// The page's number, or 0 when the table has too few pages.
+int damageTablePage(const QString &path, const QString &table);
+
+// Root writes into read-only files and folders anyway. For its lifetime the
+// thread gives up the capabilities that let it, as a shop's user has none.
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser();
+    ~AsOrdinaryUser();
+    AsOrdinaryUser(const AsOrdinaryUser &) = delete;
+    AsOrdinaryUser &operator=(const AsOrdinaryUser &) = delete;
+
+private:
+    struct Saved;
+    Saved *saved_ = nullptr;
+};
+
 } // namespace testing
