@@ -68,7 +68,7 @@ const Figure kFigures[] = {
     {"checkout", "checkout of 20 lines, receipt to a PDF file", "ms", "archive", {1.5, 0, false}},
     {"checkout-cups", "checkout of 20 lines through a cups-pdf queue, until the job completed", "ms", "archive",
      {1.5, 0, false}},
-    {"archive", "  its archive step alone", "ms", "archive", {1.5, 20, true}},
+    {"archive", "  its archive step alone (and the mark cleared)", "ms", "archive", {1.5, 20, true}},
     {"statistics", "统计 opened: first rows and footer sums", "ms", "statistics", {0, 300, false}},
     {"refresh", "刷新", "ms", "refresh", {0, 300, false}},
     {"querywindow", "查询 opened (every ticket number listed)", "ms", "querywindow", {0, 300, false}},
