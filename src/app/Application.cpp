@@ -1,6 +1,8 @@
 #include "app/Application.h"
 
 #include "app/Forms.h"
+#include "base/Log.h"
+#include "base/LogFile.h"
 #include "app/HotKeys.h"
 #include "app/LoginUnit.h"
 #include "print/Checkout.h"
@@ -64,12 +66,15 @@ void openDatabase(store::InstanceLock &lock)
 
 int run()
 {
+    // The log lies beside data.mdb, in the folder the program works in.
+    logfile::install(QDir::current().filePath(QStringLiteral("velmora.log")));
     store::InstanceLock lock;
     try {
         openDatabase(lock);
         createForms();
     } catch (const AppError &e) {
         // Without its database the program cannot start.
+        qCCritical(lcApp, "the start was refused: %s", qPrintable(e.message()));
         msg::show(nullptr, ui::withFullStop(e.message()), msg::Icon::Error, msg::Buttons::Ok,
                   ui::applicationTitle());
         return 1;

@@ -1,5 +1,6 @@
 #include "print/Checkout.h"
 
+#include "base/Log.h"
 #include "print/Dy58Unit.h"
 #include "print/Dy76Unit.h"
 #include "print/ReceiptLayouts.h"
@@ -128,7 +129,7 @@ void clearMark(TMainForm &f, const QString &number)
     } catch (const AppError &e) {
         if (!unclearedMarks().contains(number))
             unclearedMarks() << number;
-        qWarning("the mark of the printed ticket %s stays: %s", qPrintable(number), qPrintable(e.message()));
+        qCWarning(lcPrint, "the mark of the printed ticket %s stays: %s", qPrintable(number), qPrintable(e.message()));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "store/Archive.h"
 
+#include "base/Log.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
 #include "store/Connection.h"
@@ -234,7 +235,7 @@ QList<Sale> markedSales(Connection &connection)
         }
         found.finish();
         // The ticket was deleted since: nothing is left to print or undo.
-        qWarning("the printing mark of ticket %s has no ticket any more; it goes", qPrintable(n));
+        qCWarning(lcStore, "the printing mark of ticket %s has no ticket any more; it goes", qPrintable(n));
         markPrinted(connection, n);
     }
     return sales;

@@ -1,5 +1,6 @@
 #include "store/Connection.h"
 
+#include "base/Log.h"
 #include "store/AppError.h"
 #include "store/Engine.h"
 #include "store/Schema.h"
@@ -436,7 +437,7 @@ Connection::ReadScope::~ReadScope()
         // A read that met a damaged page leaves the engine unable to end the
         // read by releasing it; it must be rolled back, or the file stays
         // locked by this very program and every later write fails as busy.
-        qWarning("a read could not be ended (%s); it is rolled back", qPrintable(error.text()));
+        qCWarning(lcStore, "a read could not be ended (%s); it is rolled back", qPrintable(error.text()));
         QSqlQuery undo(connection_.database());
         if (connection_.inTransaction()) {
             undo.exec(QStringLiteral("ROLLBACK TO velmora_read"));
@@ -448,6 +449,6 @@ Connection::ReadScope::~ReadScope()
     } catch (const AppError &e) {
         // Not preparable any more: the connection is failing, and the next
         // statement says why.
-        qWarning("a read could not be ended: %s", qPrintable(e.message()));
+        qCWarning(lcStore, "a read could not be ended: %s", qPrintable(e.message()));
     }
 }

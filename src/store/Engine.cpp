@@ -1,5 +1,6 @@
 #include "store/Engine.h"
 
+#include "base/Log.h"
 #include "store/AppError.h"
 #include "store/NumberText.h"
 
@@ -126,7 +127,7 @@ QString engineMessage(const QSqlError &error)
         return engine;
     }
     // The cashier reads Chinese only; the engine's own words are for support.
-    qWarning("engine: %s", qPrintable(engine));
+    qCWarning(lcStore, "engine: %s", qPrintable(engine));
     return what;
 }
 

@@ -1,5 +1,6 @@
 #include "ui/ErrorDisplay.h"
 
+#include "base/Log.h"
 #include "store/AppError.h"
 #include "ui/MessageBox.h"
 
@@ -25,6 +26,8 @@ QString withFullStop(const QString &text)
 
 void showError(const QString &message)
 {
+    // Every error the cashier is shown is in the log for support, too.
+    qCWarning(lcUi, "shown: %s", qPrintable(message));
     msg::show(QApplication::activeWindow(), withFullStop(message), msg::Icon::Error, msg::Buttons::Ok,
               applicationTitle());
 }

@@ -1,5 +1,6 @@
 #include "ui/GridFooter.h"
 
+#include "base/Log.h"
 #include "store/AppError.h"
 #include "store/NumberText.h"
 #include "store/Query.h"
@@ -83,7 +84,7 @@ void GridFooter::refresh()
         failure = QString::fromLocal8Bit(e.what());
     }
     if (!failure.isEmpty()) {
-        qWarning("footer sums not read: %s", qPrintable(failure));
+        qCWarning(lcUi, "footer sums not read: %s", qPrintable(failure));
         // Told from the event loop: this runs inside painting and query notices.
         if (!failureTold_) {
             failureTold_ = true;

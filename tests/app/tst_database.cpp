@@ -149,10 +149,16 @@ void TestDatabase::damagedFileIsRefusedAtStart()
     QCOMPARE(prompts_->log().size(), 1);
     const msg::Prompt &p = prompts_->log().first();
     QCOMPARE(p.icon, msg::Icon::Error);
-    QVERIFY2(p.text.contains(u"“%1”不是本程序的数据库"_s.arg(QDir::toNativeSeparators(path))), qPrintable(p.text));
-    // The shop's file is left exactly as it was, with nothing beside it.
+    const QString told = kind == u"damaged"_s ? u"数据库文件“%1”已损坏，请从备份恢复"_s : u"“%1”不是本程序的数据库"_s;
+    QVERIFY2(p.text.contains(told.arg(QDir::toNativeSeparators(path))), qPrintable(p.text));
+    // The shop's file is left exactly as it was, with nothing beside it but
+    // the log, which says why the start was refused.
     QCOMPARE(testing::fileBytes(path), before);
-    QCOMPARE(QDir(work_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"data.mdb"_s});
+    QCOMPARE(QDir(work_->path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{u"data.mdb"_s, u"velmora.log"_s}));
+    QFile log(work_->file(u"velmora.log"_s));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(log.readAll()).contains(u"critical velmora.app: the start was refused: "_s + p.text.chopped(1)));
     QCOMPARE(MainForm, nullptr);
 }
 
@@ -188,7 +194,10 @@ void TestDatabase::unwritableDatabaseIsToldAtStart()
     QVERIFY2(p.text.contains(u"不能启动"_s), qPrintable(p.text));
     QCOMPARE(MainForm, nullptr);
     QCOMPARE(testing::fileBytes(path), before);
-    QCOMPARE(QDir(work_->path()).entryList(QDir::Files | QDir::Hidden), filesBefore);
+    // Nothing beside it but the log, where the folder takes one.
+    QStringList after = QDir(work_->path()).entryList(QDir::Files | QDir::Hidden);
+    after.removeAll(u"velmora.log"_s);
+    QCOMPARE(after, filesBefore);
 }
 
 void TestDatabase::fileInWalModeStartsAsOneFile()

@@ -46,7 +46,7 @@ void writeBytes(const QString &path, const QByteArray &bytes)
 QStringList damagedKinds()
 {
     return {QStringLiteral("empty"), QStringLiteral("text"), QStringLiteral("jet"), QStringLiteral("other sqlite"),
-            QStringLiteral("no xsmx"), QStringLiteral("xsxx without 折后")};
+            QStringLiteral("no xsmx"), QStringLiteral("xsxx without 折后"), QStringLiteral("damaged")};
 }
 
 void writeDamagedDatabase(const QString &path, const QString &kind)
@@ -71,6 +71,13 @@ void writeDamagedDatabase(const QString &path, const QString &kind)
                          QStringLiteral("create table xsxx (ID integer primary key autoincrement, 单号 text(50), "
                                         "时间 text(50), 客户 text(255), 电话 text(255), 品名 text(255), 单价 real, "
                                         "数量 real, 金额 real, 备注 text(255))")});
+        } else if (kind == QLatin1String("damaged")) {
+            // The page of the tables' own list, broken after the file header:
+            // the file is this program's, but no table can be read.
+            QFile f(path);
+            if (!f.open(QIODevice::ReadWrite) || !f.seek(100))
+                qFatal("cannot damage %s", qPrintable(path));
+            f.write(QByteArray(8, '\xff'));
         } else {
             qFatal("unknown kind %s", qPrintable(kind));
         }

@@ -11,7 +11,8 @@ namespace testing {
 // The kinds writeDamagedDatabase() makes, with the words the refusal names:
 // "empty" (0 bytes), "text", "jet" (the old program's file), "other sqlite"
 // (an SQLite file of some other program), "no xsmx" (a table missing),
-// "xsxx without 折后" (a column missing).
+// "xsxx without 折后" (a column missing), "damaged" (the program's file with
+// its first page broken: told as damaged, not as another program's).
 QStringList damagedKinds();
 void writeDamagedDatabase(const QString &path, const QString &kind);
 QByteArray fileBytes(const QString &path);
