@@ -35,7 +35,7 @@ void writePdf(const QString &path, Layout &layout, const Data &data, const QStri
 
 void writePdf(QIODevice &device, Layout &layout, const Data &data, const QString &title)
 {
-    const QSizeF size = pageSizeMm(layout, detailRows(layout, data));
+    const QSizeF size = pageSizeMm(layout, data);
     const QMarginsF &margins = layout.marginsMm;
     // Margins wider than the paper would be taken without a word.
     if (margins.left() + margins.right() >= size.width() || margins.top() + margins.bottom() >= size.height())
@@ -60,7 +60,7 @@ void writePdf(QIODevice &device, Layout &layout, const Data &data, const QString
 
 QImage renderImage(Layout &layout, const Data &data, qreal dpi, bool oneBit)
 {
-    const QSizeF mm = pageSizeMm(layout, detailRows(layout, data));
+    const QSizeF mm = pageSizeMm(layout, data);
     const QSize pixels(qRound(mm.width() / 25.4 * dpi), qRound(mm.height() / 25.4 * dpi));
     const int dotsPerMeter = qRound(dpi / 0.0254);
     // A printer's dot is black where the page covers at least half of it. The

@@ -135,7 +135,7 @@ report::Data oneLine()
 
 QList<testing::PlacedText> printOf(report::Layout &l, const report::Data &data)
 {
-    testing::RecordingDevice device(report::pageSizeMm(l, report::detailRows(l, data)));
+    testing::RecordingDevice device(report::pageSizeMm(l, data));
     QPainter painter(&device);
     report::paintBands(painter, l, data);
     painter.end();
