@@ -1,5 +1,6 @@
 #include "report/Output.h"
 
+#include "report/PdfText.h"
 #include "store/AppError.h"
 
 #include <QBuffer>
@@ -42,7 +43,11 @@ void writePdf(QIODevice &device, Layout &layout, const Data &data, const QString
         throw AppError(QStringLiteral("页边距超出了纸张(%1×%2毫米)")
                            .arg(size.width(), 0, 'f', 2)
                            .arg(size.height(), 0, 'f', 2));
-    QPdfWriter writer(&device);
+    // Made in memory first: its text layer is mended before it leaves.
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
     writer.setCreator(QStringLiteral("Velmora"));
     writer.setTitle(title);
     writer.setPageSize(QPageSize(size, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
@@ -53,8 +58,15 @@ void writePdf(QIODevice &device, Layout &layout, const Data &data, const QString
     QPainter painter;
     if (!painter.begin(&writer))
         throw AppError(QStringLiteral("无法写入打印文件"));
-    paintBands(painter, layout, data);
+    DrawnText drawn;
+    PaintOptions options;
+    options.onText = [&drawn](const QFont &font, const QString &text) { drawn.add(font, text); };
+    paintBands(painter, layout, data, options);
     if (!painter.end())
+        throw AppError(QStringLiteral("无法写入打印文件"));
+    // Copied or searched, the receipt reads the characters it shows.
+    mendTextLayer(pdf, drawn);
+    if (device.write(pdf) != pdf.size())
         throw AppError(QStringLiteral("无法写入打印文件"));
 }
 

@@ -257,13 +257,15 @@ struct Units {
 // baseline lies one ascent of that font, as measured for this device, below
 // the top, so a text drawn smaller keeps the line of its neighbours.
 void drawText(QPainter &painter, const Units &u, const QFont &cellFont, const QFont &font, QPointF mm,
-              const QString &text)
+              const QString &text, const PaintOptions &options)
 {
     if (text.isEmpty())
         return;
     painter.setFont(font);
     const QFontMetricsF metrics(cellFont, painter.device());
     painter.drawText(QPointF(mm.x() * u.x, mm.y() * u.y + metrics.ascent()), text);
+    if (options.onText)
+        options.onText(font, text);
 }
 
 void outline(QPainter &painter, const QRectF &rect)
@@ -290,7 +292,7 @@ qreal paintBand(QPainter &painter, const Units &u, Layout &layout, Band &band, q
     for (const Piece &p : plan.pieces) {
         const QPointF at(p.mm.x(), topMm + p.mm.y());
         if (!p.cut) {
-            drawText(painter, u, p.cellFont, p.font, at, p.text);
+            drawText(painter, u, p.cellFont, p.font, at, p.text, options);
             continue;
         }
         // A rule longer than the print reaches is cut at its edges.
@@ -298,7 +300,7 @@ qreal paintBand(QPainter &painter, const Units &u, Layout &layout, Band &band, q
         const qreal left = layout.leftEdgeMm(), right = layout.rightEdgeMm();
         painter.setClipRect(QRectF(left * u.x, (at.y() - 10) * u.y, (right - left) * u.x, 30 * u.y),
                             Qt::IntersectClip);
-        drawText(painter, u, p.cellFont, p.font, at, p.text);
+        drawText(painter, u, p.cellFont, p.font, at, p.text, options);
         painter.restore();
     }
     if (band.block) {
@@ -314,7 +316,7 @@ qreal paintBand(QPainter &painter, const Units &u, Layout &layout, Band &band, q
             if ((i + 1) * b.lineHeightPx > b.heightPx + 1e-6)
                 break;
             drawText(painter, u, layout.fieldFont, layout.fieldFont,
-                     QPointF(b.at.x(), blockTop + pxToMm(i * b.lineHeightPx)), b.lines[i]);
+                     QPointF(b.at.x(), blockTop + pxToMm(i * b.lineHeightPx)), b.lines[i], options);
         }
         painter.restore();
     }

@@ -135,6 +135,8 @@ struct PaintOptions {
     // stands, data fields by their column names, one detail band, and band
     // edges outlined.
     bool printing = true;
+    // Told every text as it is drawn, with the font it is drawn in.
+    std::function<void(const QFont &, const QString &)> onText;
 };
 
 // The length the bands need, both margins included: a detail band per row

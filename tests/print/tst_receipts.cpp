@@ -15,7 +15,10 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -299,6 +302,7 @@ private slots:
     void thermalStrokes();
     void legibleWhateverTheValues_data();
     void legibleWhateverTheValues();
+    void pdfReadsTheShopsCharacters();
 
     void previewWindow_data();
     void previewWindow();
@@ -711,6 +715,37 @@ void TestReceipts::legibleWhateverTheValues()
         }
     }
     QCOMPARE(outside, 0);
+}
+
+// Copied, searched or extracted, the receipt's PDF reads the characters
+// printed: Qt names a glyph by the lowest code point the face maps to it,
+// which for 户, 山, 牛, 青 and 胶 is a radical or a rare ideograph.
+void TestReceipts::pdfReadsTheShopsCharacters()
+{
+    if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed; scripts/install-deps.sh installs it");
+    const BigTicket ticket{u"小王便利店(中山路店)"_s, u"张三"_s, u"王先生"_s, u"13800138000"_s,
+                           {{u"农夫山泉矿泉水550ml"_s, u"2"_s, u"3"_s, u"6"_s},
+                            {u"康师傅红烧牛肉面"_s, u"4.5"_s, u"2"_s, u"9"_s},
+                            {u"透明胶带"_s, u"3"_s, u"1"_s, u"3"_s},
+                            {u"青岛啤酒"_s, u"6.8"_s, u"1"_s, u"6.8"_s}},
+                           u"7"_s, u"24.8"_s, u"24.8"_s, u"50"_s, u"25.2"_s};
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"receipt.pdf"_s);
+    for (Paper paper : {Paper::Mm58, Paper::Mm76}) {
+        report::Layout l = layoutFor(paper, 3, ticket);
+        report::writePdf(file, l, dataOf(ticket), u"小票"_s);
+        QProcess extract;
+        extract.start(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, file, u"-"_s});
+        QVERIFY(extract.waitForFinished(20000));
+        QCOMPARE(extract.exitCode(), 0);
+        QString text = QString::fromUtf8(extract.readAllStandardOutput());
+        text.remove(QRegularExpression(u"\\s"_s));
+        for (const QString &word : {u"客户"_s, u"电话"_s, u"收银员"_s, u"王先生"_s, u"小王便利店(中山路店)"_s,
+                                    u"农夫山泉矿泉水550ml"_s, u"康师傅红烧牛肉面"_s, u"透明胶带"_s, u"青岛啤酒"_s,
+                                    u"应收金额"_s, u"谢谢惠顾"_s, u"24.8"_s})
+            QVERIFY2(text.contains(word), qPrintable(word + u" not in "_s + text));
+    }
 }
 
 void TestReceipts::previewWindow_data()

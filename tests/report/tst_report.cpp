@@ -114,6 +114,15 @@ qreal inkRight(const testing::PlacedText &t)
     return t.mm.x() + QFontMetricsF(t.font, &pdfResolution()).tightBoundingRect(t.text).right() * 25.4 / 1200;
 }
 
+std::optional<QString> pdfText(const QString &file)
+{
+    QProcess p;
+    p.start(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, file, u"-"_s});
+    if (!p.waitForFinished(20000) || p.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(p.readAllStandardOutput()).remove(QRegularExpression(u"\\s"_s));
+}
+
 } // namespace
 
 class TestReport : public QObject {
@@ -141,6 +150,8 @@ private slots:
     void fitting();
     void wrappedTextGrowsItsBand();
     void rulesCutAtThePrintEdge();
+    void pdfTextLayer_data();
+    void pdfTextLayer();
 
     void wrapping_data();
     void wrapping();
@@ -460,6 +471,33 @@ void TestReport::rulesCutAtThePrintEdge()
     QVERIFY2(from(rightmost) < 48.97, qPrintable(QString::number(from(rightmost))));
     QVERIFY2(from(rightmost) > 47.5, qPrintable(QString::number(from(rightmost))));
     QVERIFY(from(leftmost) >= 5.0);
+}
+
+void TestReport::pdfTextLayer_data()
+{
+    QTest::addColumn<QString>("drawn");
+    QTest::addColumn<QString>("read");
+    // Qt would name these glyphs ⼾ ⼭ ⽜ ⾁ ⻘ 㬵 (radicals, Extension A).
+    QTest::newRow("everyday characters") << u"客户 山 牛肉面 青岛 胶带"_s << u"客户山牛肉面青岛胶带"_s;
+    QTest::newRow("digits among them") << u"矿泉水550ml 户号12"_s << u"矿泉水550ml户号12"_s;
+    // A radical the page itself drew is what it reads.
+    QTest::newRow("a radical drawn") << u"⼾"_s << u"⼾"_s;
+}
+
+// The PDF's text layer reads the characters drawn.
+void TestReport::pdfTextLayer()
+{
+    QFETCH(QString, drawn);
+    QFETCH(QString, read);
+    if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed; scripts/install-deps.sh installs it");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"page.pdf"_s);
+    report::Layout l = sampleLayout();
+    l.title.fields = {{FieldKind::Caption, drawn, {}, {}, {1.0, 2.0}, {}}};
+    l.summary.fields.clear();
+    report::writePdf(file, l, {}, u"小票"_s);
+    QCOMPARE(pdfText(file), std::optional<QString>(read));
 }
 
 void TestReport::wrapping_data()
