@@ -1,7 +1,7 @@
 // Makes pictures of the six receipts, each printed by a real checkout of a
-// sample ticket (Chinese names, a two-line remark), rendered at 203 dpi in
-// one-bit black as a thermal printer burns it; and of the preview window
-// showing each layout.
+// sample ticket (Chinese names, a two-line remark) and of one with long
+// names and large numbers, rendered at 203 dpi in one-bit black as a
+// thermal printer burns it; and of the preview window showing each layout.
 //
 //   receipt_pictures <folder>
 #include "app/Forms.h"
@@ -10,6 +10,7 @@
 #include "print/Printer.h"
 #include "report/Output.h"
 #include "store/Clock.h"
+#include "store/Session.h"
 #include "ticket/MainUnit.h"
 #include "ui/ListChoice.h"
 #include "ui/MessageBox.h"
@@ -99,6 +100,8 @@ int main(int argc, char **argv)
     PicturePrinter *pictures = printer.get();
     print::setPrinter(std::move(printer));
     app::createForms();
+    // As after the administrator's login: the checkout sells nothing before one.
+    session::logIn({QStringLiteral("admin"), true});
     TMainForm *f = MainForm;
     f->show(); // the first ticket number
     f->Timer1Timer();
@@ -126,6 +129,32 @@ int main(int argc, char **argv)
         pictures->nextFile = QDir(out).filePath(QStringLiteral("receipt-%1mm-layout%2.png").arg(QLatin1String(r.paper)).arg(r.layout));
         f->SpeedButton6Click();
     }
+    // The same six receipts for a ticket that pushes every column: long
+    // names, a 9-digit price, a 6-digit quantity and the totals they make.
+    sql(QStringLiteral("update dynr set 店名 = ?"),
+        {QStringLiteral("小王便利连锁超市有限公司中山路旗舰店(二十四小时营业，送货上门，电话订购享九五折优惠)")});
+    const QString longName = QStringLiteral("进口特级初榨橄榄油礼盒装(西班牙原装进口)1L×2瓶 加赠定制开瓶器与防滑餐垫");
+    QString longest;
+    while (longest.size() < 255)
+        longest += QStringLiteral("超长品名测试ABC123-");
+    longest.truncate(255);
+    for (const auto &r : receipts) {
+        ui::setListText(f->ComboBox5, QString::fromLatin1(r.paper));
+        ui::setListText(f->ComboBox3, QStringLiteral("1"));
+        f->CheckBox3->setChecked(r.layout == 3);
+        f->CheckBox2->setChecked(r.layout >= 2);
+        f->ComboBox6->setEditText(QStringLiteral("欧阳娜娜娜娜"));
+        f->Edit9->setText(QStringLiteral("上海浦东新区张江高科技园区某某信息技术股份有限公司采购部王经理"));
+        f->Edit10->setText(QStringLiteral("021-58888888转8001 / 13800138000"));
+        addLine(longName, QStringLiteral("123456789"), QStringLiteral("123456"), QStringLiteral("10"));
+        addLine(QStringLiteral("可乐"), QStringLiteral("12345"), QStringLiteral("100"), QStringLiteral("10"));
+        addLine(longest, QStringLiteral("99999.99"), QStringLiteral("999999"), QStringLiteral("9.5"));
+        ui::setListText(f->ComboBox4, QStringLiteral("99999999999999"));
+        f->ComboBox4Change();
+        pictures->nextFile = QDir(out).filePath(
+            QStringLiteral("receipt-%1mm-layout%2-long.png").arg(QLatin1String(r.paper)).arg(r.layout));
+        f->SpeedButton6Click();
+    }
     // The preview window as 预览 shows it after these checkouts, one picture
     // per paper width and layout, taken while it is open.
     for (const auto &r : receipts) {
@@ -143,6 +172,7 @@ int main(int argc, char **argv)
         });
         f->SpeedButton5Click();
     }
+    session::logOut();
     app::destroyForms();
     print::setPrinter({});
     QDir::setCurrent(QDir::tempPath());

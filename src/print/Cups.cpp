@@ -714,7 +714,7 @@ void waitForJob(const QString &printer, int job)
 
 void CupsPrinter::print(report::Layout &layout, const report::Data &data, const QString &title)
 {
-    const QSizeF size = report::pageSizeMm(layout, report::detailRows(layout, data));
+    const QSizeF size = report::pageSizeMm(layout, data);
     QByteArray pdf;
     QBuffer buffer(&pdf);
     buffer.open(QIODevice::WriteOnly);

@@ -17,7 +17,9 @@ void ReceiptView::paintEvent(QPaintEvent *)
     // Drawn on an image at the screen's 96 pixels per inch, so the layout has
     // its design size whatever the display's own resolution.
     const qreal ratio = devicePixelRatioF();
-    const QSizeF mm = report::pageSizeMm(layout_, 1);
+    report::PaintOptions view;
+    view.printing = false;
+    const QSizeF mm = report::pageSizeMm(layout_, {}, view);
     const QSize size(qCeil(mm.width() / 25.4 * report::kScreenDpi), qCeil(mm.height() / 25.4 * report::kScreenDpi));
     QImage page(size * ratio, QImage::Format_RGB32);
     page.setDevicePixelRatio(ratio);
@@ -28,8 +30,6 @@ void ReceiptView::paintEvent(QPaintEvent *)
     {
         QPainter painter(&page);
         painter.setRenderHint(QPainter::TextAntialiasing);
-        report::PaintOptions view;
-        view.printing = false;
         report::paintPage(painter, layout_, {}, view);
     }
     QPainter painter(this);

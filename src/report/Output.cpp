@@ -1,5 +1,6 @@
 #include "report/Output.h"
 
+#include "report/PdfText.h"
 #include "store/AppError.h"
 
 #include <QBuffer>
@@ -35,14 +36,18 @@ void writePdf(const QString &path, Layout &layout, const Data &data, const QStri
 
 void writePdf(QIODevice &device, Layout &layout, const Data &data, const QString &title)
 {
-    const QSizeF size = pageSizeMm(layout, detailRows(layout, data));
+    const QSizeF size = pageSizeMm(layout, data);
     const QMarginsF &margins = layout.marginsMm;
     // Margins wider than the paper would be taken without a word.
     if (margins.left() + margins.right() >= size.width() || margins.top() + margins.bottom() >= size.height())
         throw AppError(QStringLiteral("页边距超出了纸张(%1×%2毫米)")
                            .arg(size.width(), 0, 'f', 2)
                            .arg(size.height(), 0, 'f', 2));
-    QPdfWriter writer(&device);
+    // Made in memory first: its text layer is mended before it leaves.
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
     writer.setCreator(QStringLiteral("Velmora"));
     writer.setTitle(title);
     writer.setPageSize(QPageSize(size, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
@@ -53,14 +58,21 @@ void writePdf(QIODevice &device, Layout &layout, const Data &data, const QString
     QPainter painter;
     if (!painter.begin(&writer))
         throw AppError(QStringLiteral("无法写入打印文件"));
-    paintBands(painter, layout, data);
+    DrawnText drawn;
+    PaintOptions options;
+    options.onText = [&drawn](const QFont &font, const QString &text) { drawn.add(font, text); };
+    paintBands(painter, layout, data, options);
     if (!painter.end())
+        throw AppError(QStringLiteral("无法写入打印文件"));
+    // Copied or searched, the receipt reads the characters it shows.
+    mendTextLayer(pdf, drawn);
+    if (device.write(pdf) != pdf.size())
         throw AppError(QStringLiteral("无法写入打印文件"));
 }
 
 QImage renderImage(Layout &layout, const Data &data, qreal dpi, bool oneBit)
 {
-    const QSizeF mm = pageSizeMm(layout, detailRows(layout, data));
+    const QSizeF mm = pageSizeMm(layout, data);
     const QSize pixels(qRound(mm.width() / 25.4 * dpi), qRound(mm.height() / 25.4 * dpi));
     const int dotsPerMeter = qRound(dpi / 0.0254);
     // A printer's dot is black where the page covers at least half of it. The

@@ -6,6 +6,11 @@
 //
 // Positions within a band are in millimetres; band heights and the page
 // length are kept in screen pixels (1/96 inch), as the program sets them.
+//
+// Every text stays inside its room and inside what the print head reaches:
+// a text too wide is drawn smaller, cut short or carried onto further lines
+// of its band, as its field says. Texts are measured at the PDF's
+// resolution, so the page is laid out alike on every device.
 #include <QFont>
 #include <QHash>
 #include <QMarginsF>
@@ -50,6 +55,13 @@ enum class FieldKind {
     Separator, // a fixed text of dashes, in the separator font
 };
 
+// What a text too wide for its room becomes.
+enum class Fit {
+    Shrink,    // narrower and smaller text, as small as it takes: nothing of it is lost
+    ShrinkCut, // narrower and smaller text down to the layout's smallest size, then cut short with "…"
+    Wrap,      // further lines below the first; the band grows by them
+};
+
 struct Field {
     FieldKind kind = FieldKind::Caption;
     QString text;    // caption or separator text; a value field's placeholder
@@ -58,6 +70,10 @@ struct Field {
     QPointF at;      // left and top, mm from the band's left and top edges
     // Data field: rewrites its text just before it prints.
     std::function<QString(const QString &)> onPrint;
+    // Where the field's room ends, mm from the band's left edge; 0 for the
+    // right edge of the print. A separator is cut at that edge instead.
+    qreal rightMm = 0;
+    Fit fit = Fit::Shrink;
 };
 
 // A multi-line text area of fixed height: one given line per slot, no
@@ -86,6 +102,14 @@ struct Layout {
     qreal paperWidthPx = 0;
     qreal pageLengthPx = 0;
     QMarginsF marginsMm{5, 10, 5, 10}; // left, top, right, bottom
+    // The width the print head reaches, centred on the paper; 0 when it
+    // reaches the whole paper.
+    qreal printableWidthMm = 0;
+    // A text too wide for its room is first drawn narrower, down to this
+    // per cent of its width, then smaller; one that may be cut short is
+    // drawn no smaller than smallestPointSize.
+    int narrowestStretch = 70;
+    qreal smallestPointSize = 6;
     QFont fieldFont;
     QFont separatorFont;
     QString detailDataSet; // the detail band repeats for each of its rows
@@ -98,20 +122,30 @@ struct Layout {
     // A value field's text: what was set, else its placeholder.
     QString valueText(const Field &field) const;
     Field *findValue(const QString &name);
+    // Where the print ends on the right, mm from the left margin: the right
+    // margin, or the edge of the printable width where that lies further in.
+    qreal rightEdgeMm() const;
+    // Where the print begins on the left, mm from the left margin (negative
+    // where the print head reaches into the margin).
+    qreal leftEdgeMm() const;
 };
-
-// The length the bands need, both margins included, for so many detail rows.
-qreal neededLengthMm(const Layout &layout, int rows);
-// The page: the paper width and the page length set, grown to what the
-// bands need so that no line is cut off.
-QSizeF pageSizeMm(const Layout &layout, int rows);
-int detailRows(const Layout &layout, const Data &data);
 
 struct PaintOptions {
     // Printing runs the hooks; a view on screen shows the layout as it
-    // stands, data fields by their column names and band edges outlined.
+    // stands, data fields by their column names, one detail band, and band
+    // edges outlined.
     bool printing = true;
+    // Told every text as it is drawn, with the font it is drawn in.
+    std::function<void(const QFont &, const QString &)> onText;
 };
+
+// The length the bands need, both margins included: a detail band per row
+// of the data, each grown by the further lines its texts were carried onto.
+qreal neededLengthMm(const Layout &layout, const Data &data, const PaintOptions &options = {});
+// The page: the paper width and the page length set, grown to what the
+// bands need so that no line is cut off.
+QSizeF pageSizeMm(const Layout &layout, const Data &data, const PaintOptions &options = {});
+int detailRows(const Layout &layout, const Data &data);
 
 // Paints the bands from the painter's origin, which is the top-left corner
 // inside the margins, in the units of the painter's device.

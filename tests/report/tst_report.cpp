@@ -10,6 +10,7 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -94,6 +95,34 @@ std::optional<QSizeF> pdfSizeOf(const QString &file)
     return QSizeF(m.captured(1).toDouble() * 25.4 / 72, m.captured(2).toDouble() * 25.4 / 72);
 }
 
+// Texts are measured at the PDF's 1200 dpi, here rather than by the code
+// that placed them.
+const QImage &pdfResolution()
+{
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(qRound(1200 / 0.0254));
+        image.setDotsPerMeterY(qRound(1200 / 0.0254));
+        return image;
+    }();
+    return device;
+}
+
+// Where a printed text's ink ends on the right, mm from the origin.
+qreal inkRight(const testing::PlacedText &t)
+{
+    return t.mm.x() + QFontMetricsF(t.font, &pdfResolution()).tightBoundingRect(t.text).right() * 25.4 / 1200;
+}
+
+std::optional<QString> pdfText(const QString &file)
+{
+    QProcess p;
+    p.start(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, file, u"-"_s});
+    if (!p.waitForFinished(20000) || p.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(p.readAllStandardOutput()).remove(QRegularExpression(u"\\s"_s));
+}
+
 } // namespace
 
 class TestReport : public QObject {
@@ -116,6 +145,13 @@ private slots:
     void pdfPageSize();
     void marginsWiderThanPaper();
     void oneBitPicture();
+
+    void fitting_data();
+    void fitting();
+    void wrappedTextGrowsItsBand();
+    void rulesCutAtThePrintEdge();
+    void pdfTextLayer_data();
+    void pdfTextLayer();
 
     void wrapping_data();
     void wrapping();
@@ -241,7 +277,7 @@ void TestReport::pageLength()
     report::Layout l = sampleLayout();
     l.pageLengthPx = pagePx;
     l.summary.block->heightPx = blockPx;
-    const QSizeF size = report::pageSizeMm(l, rows);
+    const QSizeF size = report::pageSizeMm(l, sampleData(rows));
     QCOMPARE(qRound(size.width() * 100), qRound(219 * 25.4 / 96 * 100));
     QCOMPARE(qRound(size.height() * 100), qRound(lengthMm * 100));
 }
@@ -307,6 +343,161 @@ void TestReport::oneBitPicture()
     };
     QVERIFY(inkIn(QRectF(6, 12, 6, 3)) > 20);
     QCOMPARE(inkIn(QRectF(0, 0, 57, 9)), 0);
+}
+
+Q_DECLARE_METATYPE(report::Fit)
+
+void TestReport::fitting_data()
+{
+    QTest::addColumn<report::Fit>("fit");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("rightMm");   // the field's room ends here; 0: the print's edge
+    QTest::addColumn<double>("printable"); // the print head's width; 0: all of the paper
+    QTest::addColumn<double>("edgeMm");    // where the ink must end
+    QTest::addColumn<bool>("whole");
+    using report::Fit;
+    const QString digits = u"123456789012345.00"_s;
+    const QString han = QString(u"上海浦东新区张江高科技园区"_s).repeated(8);
+    QTest::newRow("fits: as designed") << Fit::Shrink << u"12.50"_s << 40.0 << 0.0 << 40.0 << true;
+    QTest::newRow("number: narrower, smaller, whole") << Fit::Shrink << digits << 20.0 << 0.0 << 20.0 << true;
+    QTest::newRow("number: ends inside the margin") << Fit::Shrink << digits + digits << 0.0 << 0.0 << 47.94 << true;
+    QTest::newRow("number: ends where the head reaches") << Fit::Shrink << digits + digits.left(10) << 0.0 << 36.0 << 41.97 << true;
+    QTest::newRow("room past the edge: the edge") << Fit::Shrink << digits + digits << 60.0 << 48.0 << 47.94 << true;
+    QTest::newRow("name: cut at a legible size") << Fit::ShrinkCut << han << 30.0 << 0.0 << 30.0 << false;
+    QTest::newRow("name that fits smaller: whole") << Fit::ShrinkCut << han.left(12) << 30.0 << 0.0 << 30.0 << true;
+}
+
+// A text too wide for its room is drawn narrower and smaller, on its
+// field's baseline, or cut short with an ellipsis, never past the room.
+void TestReport::fitting()
+{
+    QFETCH(report::Fit, fit);
+    QFETCH(QString, text);
+    QFETCH(double, rightMm);
+    QFETCH(double, printable);
+    QFETCH(double, edgeMm);
+    QFETCH(bool, whole);
+    report::Layout l = sampleLayout();
+    l.printableWidthMm = printable;
+    l.smallestPointSize = 6;
+    report::Field &v = l.title.fields[1]; // the value field at 20.0, 2.0
+    v.at = {10.0, 2.0};
+    v.rightMm = rightMm;
+    v.fit = fit;
+    l.setValue(u"v"_s, text);
+    const QList<testing::PlacedText> texts = paint(l, sampleData(0));
+    const testing::PlacedText &caption = texts.at(0), &value = texts.at(1);
+    QCOMPARE(value.mm.x(), 10.0);
+    QCOMPARE(value.baselineMm, caption.baselineMm);
+    QVERIFY2(inkRight(value) <= edgeMm, qPrintable(u"ends at %1 mm"_s.arg(inkRight(value))));
+    if (whole) {
+        QCOMPARE(value.text, text);
+    } else {
+        QVERIFY(value.text.endsWith(QChar(0x2026)));
+        QVERIFY(value.text.size() > 2);
+        QVERIFY(text.startsWith(value.text.chopped(1)));
+        QCOMPARE(value.font.pointSizeF(), 6.0);
+    }
+    const bool fitsAsItIs = text.size() <= 5;
+    if (fitsAsItIs) {
+        QCOMPARE(value.font.pointSizeF(), l.fieldFont.pointSizeF());
+        QCOMPARE(value.font.stretch(), l.fieldFont.stretch());
+    } else {
+        // Narrower first: 70 per cent of its width is as far as that goes.
+        QVERIFY2(value.font.stretch() >= 70 && value.font.stretch() < 100, qPrintable(QString::number(value.font.stretch())));
+    }
+}
+
+// A text carried onto further lines keeps every character, and moves the
+// fields below it, the band's end and the page's end down by those lines.
+void TestReport::wrappedTextGrowsItsBand()
+{
+    report::Layout l = sampleLayout();
+    report::Field &name = l.detail.fields[0]; // 名 at 0.0, 1.0
+    name.rightMm = 25;
+    name.fit = report::Fit::Wrap;
+    l.detail.fields << report::Field{FieldKind::Caption, u"下"_s, {}, {}, {5.0, 6.0}, {}};
+    const QString longName = u"进口特级初榨橄榄油礼盒装 Extra Virgin 1L×2瓶 加赠开瓶器"_s;
+    report::Data data = sampleData(2);
+    report::Table lines({u"名"_s, u"数"_s});
+    lines.addRow({longName, u"1"_s});
+    lines.addRow({u"货2"_s, u"2"_s});
+    data[u"rows"_s] = lines;
+
+    const QList<testing::PlacedText> texts = paint(l, data);
+    QStringList nameLines;
+    qreal lastNameTop = 0, belowTop = 0;
+    for (const auto &t : texts) {
+        if (t.mm.x() == 0.0 && t.mm.y() > 25 && t.mm.y() < 45 && t.text != u"货2"_s) {
+            nameLines << t.text;
+            lastNameTop = t.mm.y();
+            QVERIFY2(inkRight(t) <= 25, qPrintable(t.text));
+        }
+        if (t.text == u"下"_s && belowTop == 0)
+            belowTop = t.mm.y();
+    }
+    QVERIFY2(nameLines.size() >= 3, qPrintable(nameLines.join(u'|')));
+    QCOMPARE(nameLines.join(QString()).remove(u' '), QString(longName).remove(u' '));
+    // The lines step down one under the other; what lay below moved as far.
+    const qreal grown = lastNameTop - (25.4 + 1.0);
+    QVERIFY(grown > 0);
+    QCOMPARE(qRound((belowTop - (25.4 + 6.0)) * 100), qRound(grown * 100));
+    // The next row and the page come that much later.
+    const auto second = std::find_if(texts.begin(), texts.end(), [](const auto &t) { return t.text == u"货2"_s; });
+    QCOMPARE(qRound(second->mm.y() * 100), qRound((25.4 + 12.7 + grown + 1.0) * 100));
+    l.pageLengthPx = 0;
+    QCOMPARE(qRound((report::pageSizeMm(l, data).height() - report::pageSizeMm(l, sampleData(2)).height()) * 100),
+             qRound(grown * 100));
+}
+
+// A rule longer than the print head reaches burns up to its edge and no further.
+void TestReport::rulesCutAtThePrintEdge()
+{
+    report::Layout l = sampleLayout();
+    l.printableWidthMm = 40; // from 8.97 to 48.97 mm on 57.94 mm paper
+    l.summary.fields[0].text = QString(60, u'-');
+    const QImage image = report::renderImage(l, sampleData(1), 203, true);
+    int leftmost = image.width(), rightmost = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                leftmost = std::min(leftmost, x);
+                rightmost = std::max(rightmost, x);
+            }
+        }
+    }
+    // A dot the edge runs through may burn; none wholly past it.
+    const auto from = [](int dot) { return dot * 25.4 / 203; };
+    QVERIFY2(from(rightmost) < 48.97, qPrintable(QString::number(from(rightmost))));
+    QVERIFY2(from(rightmost) > 47.5, qPrintable(QString::number(from(rightmost))));
+    QVERIFY(from(leftmost) >= 5.0);
+}
+
+void TestReport::pdfTextLayer_data()
+{
+    QTest::addColumn<QString>("drawn");
+    QTest::addColumn<QString>("read");
+    // Qt would name these glyphs ⼾ ⼭ ⽜ ⾁ ⻘ 㬵 (radicals, Extension A).
+    QTest::newRow("everyday characters") << u"客户 山 牛肉面 青岛 胶带"_s << u"客户山牛肉面青岛胶带"_s;
+    QTest::newRow("digits among them") << u"矿泉水550ml 户号12"_s << u"矿泉水550ml户号12"_s;
+    // A radical the page itself drew is what it reads.
+    QTest::newRow("a radical drawn") << u"⼾"_s << u"⼾"_s;
+}
+
+// The PDF's text layer reads the characters drawn.
+void TestReport::pdfTextLayer()
+{
+    QFETCH(QString, drawn);
+    QFETCH(QString, read);
+    if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed; scripts/install-deps.sh installs it");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"page.pdf"_s);
+    report::Layout l = sampleLayout();
+    l.title.fields = {{FieldKind::Caption, drawn, {}, {}, {1.0, 2.0}, {}}};
+    l.summary.fields.clear();
+    report::writePdf(file, l, {}, u"小票"_s);
+    QCOMPARE(pdfText(file), std::optional<QString>(read));
 }
 
 void TestReport::wrapping_data()

@@ -97,7 +97,7 @@ QList<PlacedText> RecordingDevice::texts() const
             const QFontMetricsF metrics(item.font, const_cast<RecordingDevice *>(this));
             out << PlacedText{item.text,
                               QPointF(item.baseline.x() / perMm, (item.baseline.y() - metrics.ascent()) / perMm),
-                              item.font};
+                              item.font, item.baseline.y() / perMm};
         }
         nextPen = item.baseline + QPointF(item.advance, 0);
     }
@@ -135,7 +135,7 @@ void RecordingPrinter::print(report::Layout &layout, const report::Data &data, c
     }
     PrintedPage page;
     page.title = title;
-    page.sizeMm = report::pageSizeMm(layout, report::detailRows(layout, data));
+    page.sizeMm = report::pageSizeMm(layout, data);
     RecordingDevice device(page.sizeMm);
     {
         QPainter painter(&device);

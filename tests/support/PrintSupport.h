@@ -23,6 +23,7 @@ struct PlacedText {
     QString text;
     QPointF mm;
     QFont font;
+    qreal baselineMm = 0; // from the painter's origin
 };
 
 class RecordingEngine;
