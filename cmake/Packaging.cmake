@@ -57,3 +57,12 @@ Each user's data lives in ~/Velmora/data.mdb (or $VELMORA_HOME), made
 from the delivered database at the first start.")
 include(CPack)
 
+# CI builds the package from this tree's binaries and checks it.
+if(BUILD_TESTING AND NOT VELMORA_SANITIZE AND NOT VELMORA_FUZZ)
+  add_test(NAME tst_package
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/tst_package.sh
+            ${PROJECT_BINARY_DIR} ${PROJECT_BINARY_DIR}/package)
+  set_tests_properties(tst_package PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8"
+    TIMEOUT 300)
+endif()
