@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the program needs to build, run and be tested;
-# packages already installed are skipped. "install-deps.sh sanitize" adds
+# Installs the Debian packages the program needs to build, run, be tested and
+# be packaged (dpkg-dev and file for CPack, lintian for its check); packages
+# already installed are skipped. "install-deps.sh sanitize" adds
 # clang and its sanitizer and libFuzzer runtimes, for the sanitizer run of the
 # tests (VELMORA_SANITIZE=1 scripts/test.sh) and scripts/fuzz.sh.
 set -euo pipefail
@@ -11,6 +12,7 @@ packages=(
   libcups2-dev cups printer-driver-cups-pdf poppler-utils
   fonts-noto-cjk fonts-liberation2
   xvfb xauth
+  dpkg-dev file lintian
 )
 if [ "${1:-}" = sanitize ]; then
   packages+=(clang-14 libclang-rt-14-dev llvm-14)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless.
+# Installs what is missing, builds, and runs every test headless. The suite's
+# tst_package makes the Debian package from build/ and checks it.
 #
 # VELMORA_SANITIZE=1 bash scripts/test.sh builds the program and its tests
 # with clang under AddressSanitizer and UndefinedBehaviorSanitizer into

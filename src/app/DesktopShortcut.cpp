@@ -31,13 +31,33 @@ QString execQuoted(const QString &path)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+namespace {
+
+// The installed program is started by a launcher (/usr/bin/velmora) that
+// makes the user's data folder and places data.mdb in it; the program's own
+// folder holds no data.mdb then. The launcher names itself in VELMORA_LAUNCHER.
+QString launcherPath()
+{
+    const QString launcher = qEnvironmentVariable("VELMORA_LAUNCHER");
+    const QFileInfo info(launcher);
+    if (launcher.isEmpty() || !info.isAbsolute() || !info.isFile() || !info.isExecutable())
+        return {};
+    return launcher;
+}
+
+} // namespace
+
 QString writeDesktopShortcut()
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (desktop.isEmpty() || !QDir().mkpath(desktop))
         return {};
-    const QString program = QCoreApplication::applicationFilePath();
-    const QString folder = QFileInfo(program).absolutePath();
+    const QString launcher = launcherPath();
+    // Through a launcher the shortcut starts it again in the same folder, with
+    // the icon the package installs; otherwise it starts this program in its own.
+    const QString program = launcher.isEmpty() ? QCoreApplication::applicationFilePath() : launcher;
+    const QString folder = launcher.isEmpty() ? QFileInfo(program).absolutePath() : QDir::currentPath();
+    const QString icon = launcher.isEmpty() ? program : QStringLiteral("velmora");
     const QString path = QDir(desktop).filePath(shortcutFileName());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -51,7 +71,7 @@ QString writeDesktopShortcut()
                                         "Icon=%3\n"
                                         "Terminal=false\n"
                                         "Categories=Office;\n")
-                             .arg(execQuoted(program), folder, program);
+                             .arg(execQuoted(program), folder, icon);
     file.write(text.toUtf8());
     if (!file.commit())
         return {};

@@ -28,6 +28,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QtTest>
@@ -328,14 +329,26 @@ void TestStartup::loginWindowEmptiesWorkingTicket()
 
 void TestStartup::desktopLauncher_data()
 {
+    // The installed program is started through a launcher that names itself
+    // in VELMORA_LAUNCHER; one that is not an absolute path of an executable
+    // file is ignored.
     QTest::addColumn<bool>("oldLauncher");
-    QTest::newRow("no desktop folder yet") << false;
-    QTest::newRow("old launcher replaced") << true;
+    QTest::addColumn<QString>("startedBy");
+    QTest::addColumn<bool>("throughStarter");
+    QTest::newRow("no desktop folder yet") << false << QString() << false;
+    QTest::newRow("old launcher replaced") << true << QString() << false;
+    QTest::newRow("installed launcher") << false << u"starter"_s << true;
+    QTest::newRow("installed launcher, odd folder") << true << u"店主的 程序/velmora"_s << true;
+    QTest::newRow("relative launcher ignored") << false << u"relative"_s << false;
+    QTest::newRow("launcher not executable ignored") << false << u"plain"_s << false;
+    QTest::newRow("launcher missing ignored") << false << u"missing"_s << false;
 }
 
 void TestStartup::desktopLauncher()
 {
     QFETCH(bool, oldLauncher);
+    QFETCH(QString, startedBy);
+    QFETCH(bool, throughStarter);
 
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     QVERIFY(QDir(desktop).removeRecursively());
@@ -348,6 +361,26 @@ void TestStartup::desktopLauncher()
         old.close();
         QVERIFY(old.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     }
+    // The starter lies outside the data folder, as /usr/bin/velmora does.
+    QTemporaryDir bin;
+    QString starter;
+    if (startedBy == u"relative"_s) {
+        starter = u"bin/velmora"_s;
+    } else if (!startedBy.isEmpty()) {
+        starter = QDir(bin.path()).filePath(startedBy == u"missing"_s ? u"velmora"_s : startedBy);
+        if (startedBy != u"missing"_s) {
+            QVERIFY(QDir().mkpath(QFileInfo(starter).absolutePath()));
+            QFile file(starter);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("#!/bin/sh\n");
+            file.close();
+            if (startedBy != u"plain"_s)
+                QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+        }
+    }
+    if (!starter.isEmpty())
+        qputenv("VELMORA_LAUNCHER", QFile::encodeName(starter));
+    const auto unset = qScopeGuard([] { qunsetenv("VELMORA_LAUNCHER"); });
     testing::Program program;
 
     const QString executable = QCoreApplication::applicationFilePath();
@@ -359,8 +392,15 @@ void TestStartup::desktopLauncher()
         QVERIFY(QFileInfo(launcher).isExecutable());
         const auto entry = desktopEntry(launcher);
         QCOMPARE(entry.value(u"Type"_s), u"Application"_s);
-        QCOMPARE(execProgram(entry.value(u"Exec"_s)), executable);
-        QCOMPARE(entry.value(u"Path"_s), QFileInfo(executable).absolutePath());
+        if (throughStarter) {
+            // Started again through the launcher, in the folder of data.mdb.
+            QCOMPARE(execProgram(entry.value(u"Exec"_s)), starter);
+            QCOMPARE(entry.value(u"Path"_s), dir_->path());
+            QCOMPARE(entry.value(u"Icon"_s), u"velmora"_s);
+        } else {
+            QCOMPARE(execProgram(entry.value(u"Exec"_s)), executable);
+            QCOMPARE(entry.value(u"Path"_s), QFileInfo(executable).absolutePath());
+        }
         QVERIFY(!entry.value(u"Name"_s).isEmpty());
         // Each new login window writes it again.
         QVERIFY(QFile::remove(launcher));
