@@ -5,6 +5,7 @@
 #include "base/LogFile.h"
 #include "app/HotKeys.h"
 #include "app/LoginUnit.h"
+#include "app/Wiring.h"
 #include "print/Checkout.h"
 #include "store/AppError.h"
 #include "store/Archive.h"
@@ -85,7 +86,7 @@ int run()
     if (TLoginForm::RunLogin()) {
         // A sale whose receipt was printing when the program last ended is
         // settled before the next one begins.
-        ui::guarded([] { print::resolveMarkedSales(*MainForm); });
+        ui::guarded([] { print::resolveMarkedSales(tillOf(*MainForm)); });
         code = QApplication::exec();
     }
     destroyForms();

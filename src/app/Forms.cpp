@@ -1,5 +1,7 @@
 #include "app/Forms.h"
 
+#include "app/Wiring.h"
+
 #include "admin/QxsmUnit.h"
 #include "admin/SptjUnit.h"
 #include "admin/SpxgUnit.h"
@@ -48,6 +50,7 @@ void createForms()
     try {
         for (const WindowSlot &s : windowSlots())
             s.create();
+        wireForms();
     } catch (...) {
         destroyForms();
         throw;

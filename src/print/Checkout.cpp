@@ -7,10 +7,10 @@
 #include "store/AppError.h"
 #include "store/Archive.h"
 #include "store/Clock.h"
+#include "store/Connection.h"
+#include "store/Query.h"
 #include "store/Session.h"
-#include "ticket/MainUnit.h"
 #include "ui/ErrorDisplay.h"
-#include "ui/ListChoice.h"
 #include "ui/MessageBox.h"
 
 #include <QDir>
@@ -44,23 +44,23 @@ struct PrintPlan {
     int remarkLines = 0;
 };
 
-PrintPlan planOf(TMainForm &f)
+PrintPlan planOf(const Till &till)
 {
     PrintPlan plan;
-    const QString paperText = f.ComboBox5->currentText();
+    const QString &paperText = till.paper;
     const auto paper = receipt::paperFor(paperText);
     if (!paper)
         throw AppError(keptForRetry(QStringLiteral("“POS选择”只能是58或76，现在是“%1”").arg(paperText)));
-    const QString copiesText = f.ComboBox3->currentText();
+    const QString &copiesText = till.copies;
     plan.copies = receipt::printsFor(copiesText);
     if (plan.copies == 0)
         throw AppError(keptForRetry(QStringLiteral("“打印份数”只能是1或2，现在是“%1”").arg(copiesText)));
-    plan.phoneOption = f.CheckBox3->isChecked();
-    plan.layout = receipt::layoutFor(f.CheckBox2->isChecked(), plan.phoneOption);
+    plan.phoneOption = till.phoneOption;
+    plan.layout = receipt::layoutFor(till.customerOption, plan.phoneOption);
     if (plan.layout == 0)
         throw AppError(keptForRetry(QStringLiteral("打印电话必须同时打印客户")));
     plan.window = receiptWindow(*paper);
-    plan.remarkLines = static_cast<int>(receipt::remarkLines(f.Memo1->toPlainText()).size());
+    plan.remarkLines = static_cast<int>(receipt::remarkLines(till.remark).size());
     return plan;
 }
 
@@ -97,20 +97,19 @@ void printSale(const PrintPlan &plan, const archive::Sale &sale, int &printed)
 // While a receipt prints the window goes on answering, and says so.
 class PrintingShown {
 public:
-    explicit PrintingShown(TMainForm &f) : button_(f.SpeedButton6), caption_(button_->text())
+    explicit PrintingShown(const Till &till) : till_(till)
     {
-        button_->setText(QStringLiteral("正在打印…"));
-        button_->setEnabled(false);
+        if (till_.showPrinting)
+            till_.showPrinting(true);
     }
     ~PrintingShown()
     {
-        button_->setText(caption_);
-        button_->setEnabled(true);
+        if (till_.showPrinting)
+            till_.showPrinting(false);
     }
 
 private:
-    QPushButton *button_;
-    QString caption_;
+    const Till &till_;
 };
 
 // Marks whose removal failed (the disk refused it) are tried again at the
@@ -121,34 +120,16 @@ QStringList &unclearedMarks()
     return numbers;
 }
 
-void clearMark(TMainForm &f, const QString &number)
+void clearMark(const Till &till, const QString &number)
 {
     try {
-        archive::markPrinted(f.ADOConnection1, number);
+        archive::markPrinted(*till.connection, number);
         unclearedMarks().removeAll(number);
     } catch (const AppError &e) {
         if (!unclearedMarks().contains(number))
             unclearedMarks() << number;
         qCWarning(lcPrint, "the mark of the printed ticket %s stays: %s", qPrintable(number), qPrintable(e.message()));
     }
-}
-
-void startNextTicket(TMainForm &f, const QString &lastNumber)
-{
-    f.Label13->setText(QStringLiteral("0"));
-    f.Label14->setText(QStringLiteral("0"));
-    f.Label15->setText(QStringLiteral("0"));
-    ui::setListText(f.ComboBox4, QString());
-    f.Edit6->clear();
-    f.Edit9->clear();
-    // The clock may still stand in the second just taken: the next ticket
-    // shows the next free one (F5 takes the second it is pressed in).
-    const QString format = QStringLiteral("yyyyMMddhhmmss");
-    const QDateTime last = QDateTime::fromString(lastNumber, format);
-    const QDateTime now = appclock::now();
-    f.showTicketNumber(appclock::ticketNumber(last.isValid() && last >= now ? last.addSecs(1) : now), true);
-    // The next sale starts with its first product.
-    f.ComboBox1->setFocus();
 }
 
 } // namespace
@@ -158,7 +139,7 @@ bool checkoutRunning()
     return running;
 }
 
-void checkout(TMainForm &f)
+void checkout(const Till &till)
 {
     // A print lets events through; a second checkout would archive and
     // delete the same lines again.
@@ -169,36 +150,37 @@ void checkout(TMainForm &f)
     if (!session::loggedIn())
         return;
     QScopedValueRollback<bool> guard(running, true);
+    Connection &connection = *till.connection;
+    Query &lines = *till.lines;
 
     for (const QString &number : QStringList(unclearedMarks()))
-        clearMark(f, number);
+        clearMark(till, number);
 
     // An archive that failed on a disk refusing writes may have left the
     // working ticket unreadable until the disk took writes again; it is read
     // now, so that a retry finds the ticket that stayed in data.mdb.
-    if (!f.ADOQuery2.isActive())
-        f.ADOQuery2.open();
+    if (!lines.isActive())
+        lines.open();
 
     // 1. Nothing to print.
-    if (f.ADOQuery2.isEmpty()) {
-        msg::show(&f, QStringLiteral("打印信息为空！"), msg::Icon::Warning);
+    if (lines.isEmpty()) {
+        msg::show(till.owner, QStringLiteral("打印信息为空！"), msg::Icon::Warning);
         return;
     }
     // Every setting is checked before the sale is archived.
-    const PrintPlan plan = planOf(f);
-    const QString cashier = f.ComboBox6->currentText();
-    if (cashier.trimmed().isEmpty())
+    const PrintPlan plan = planOf(till);
+    if (till.head.cashier.trimmed().isEmpty())
         throw AppError(keptForRetry(QStringLiteral("没有收银员：请在“收银员”中选择收银员")));
 
     // A file moved or replaced under the program is no longer the one the
     // ticket was written to; a connection the engine opened read-only, while
     // the file refused writes, is opened again once the file takes them.
-    if (f.ADOConnection1.fileReplaced())
+    if (connection.fileReplaced())
         throw AppError(QStringLiteral("数据库文件“%1”在程序运行时被移走或替换了，小票没有打印。请退出程序，"
                                       "确认数据库文件无误后重新启动。")
-                           .arg(QDir::toNativeSeparators(f.ADOConnection1.filePath())));
-    if (f.ADOConnection1.openedReadOnly() && f.ADOConnection1.fileWritableNow())
-        f.reconnectQueries();
+                           .arg(QDir::toNativeSeparators(connection.filePath())));
+    if (connection.openedReadOnly() && connection.fileWritableNow() && till.reconnect)
+        till.reconnect();
 
     // The archive first, marked as printing: a receipt never leaves the
     // printer for a sale that is not archived.
@@ -206,34 +188,31 @@ void checkout(TMainForm &f)
     numbering.now = appclock::now();
     // Only an administrator numbers a ticket himself; anyone else gets the
     // program's number, whatever the box was made to hold.
-    if (session::administrator() && f.numberTyped())
-        numbering.typed = f.Edit1->text();
-    const archive::Head head{f.Edit2->text(),         cashier, f.Edit9->text(), f.Edit10->text(),
-                             f.ComboBox4->currentText(), f.Edit6->text()};
+    if (session::administrator())
+        numbering.typed = till.typedNumber;
     const archive::Sale sale =
-        archive::archiveForPrinting(f.ADOConnection1, f.ADOQuery2, f.ADOQuery4, f.ADOQuery5, head, numbering);
+        archive::archiveForPrinting(connection, lines, *till.tickets, *till.archivedLines, till.head, numbering);
     // Shown as it is archived and printed.
-    f.showTicketNumber(sale.number, numbering.typed.isEmpty());
-    f.Label13->setText(sale.quantity);
-    f.Label14->setText(sale.amount);
-    f.Label15->setText(sale.afterDiscount);
+    if (till.showArchived)
+        till.showArchived(sale);
 
     int printed = 0;
     try {
-        PrintingShown shown(f);
+        PrintingShown shown(till);
         printSale(plan, sale, printed);
     } catch (const AppError &e) {
         if (printed > 0) {
             // A copy is out: the customer holds the proof of an archived sale.
-            clearMark(f, sale.number);
-            startNextTicket(f, sale.number);
+            clearMark(till, sale.number);
+            if (till.startNextTicket)
+                till.startNextTicket(sale.number);
             throw AppError(QStringLiteral("第%1份小票没有打印出来：%2\n这笔销售已经记账，第1份小票已经打印。")
                                .arg(printed + 1)
                                .arg(e.message()));
         }
         // Nothing printed: the sale is undone and the ticket is back as it was.
         try {
-            archive::undoArchive(f.ADOConnection1, f.ADOQuery2, f.ADOQuery4, f.ADOQuery5, sale.number);
+            archive::undoArchive(connection, lines, *till.tickets, *till.archivedLines, sale.number);
         } catch (const AppError &undo) {
             // The mark stays, and the next start asks what became of the sale.
             throw AppError(e.message() + QStringLiteral("\n撤销记账也失败了：%1。下次启动时程序会询问如何处理单号为“%2”的小票。")
@@ -241,16 +220,17 @@ void checkout(TMainForm &f)
         }
         throw;
     }
-    clearMark(f, sale.number);
-    startNextTicket(f, sale.number);
+    clearMark(till, sale.number);
+    if (till.startNextTicket)
+        till.startNextTicket(sale.number);
 }
 
-void resolveMarkedSales(TMainForm &f)
+void resolveMarkedSales(const Till &till)
 {
     if (running)
         return;
     QScopedValueRollback<bool> guard(running, true);
-    const QList<archive::Sale> sales = archive::markedSales(f.ADOConnection1);
+    const QList<archive::Sale> sales = archive::markedSales(*till.connection);
     for (const archive::Sale &sale : sales) {
         const QString text =
             QStringLiteral("上次程序在打印单号为“%1”的小票时中断了(时间%2，收银员%3，应收%4)。"
@@ -259,41 +239,38 @@ void resolveMarkedSales(TMainForm &f)
                            "以后再说：下次启动时再问。")
                 .arg(sale.number, sale.time, sale.cashier, sale.afterDiscount);
         for (;;) {
-            const msg::Answer a = msg::show(&f, text, msg::Icon::Warning, msg::Buttons::YesNoCancel, msg::defaultTitle(),
+            const msg::Answer a = msg::show(till.owner, text, msg::Icon::Warning, msg::Buttons::YesNoCancel, msg::defaultTitle(),
                                             {QStringLiteral("重打"), QStringLiteral("作废"), QStringLiteral("以后再说")});
             if (a == msg::Answer::Yes) {
                 try {
-                    const PrintPlan plan = planOf(f);
+                    const PrintPlan plan = planOf(till);
                     int printed = 0;
-                    PrintingShown shown(f);
+                    PrintingShown shown(till);
                     printSale(plan, sale, printed);
                 } catch (const AppError &e) {
                     ui::showError(e.message());
                     continue;
                 }
-                clearMark(f, sale.number);
+                clearMark(till, sale.number);
             } else if (a == msg::Answer::No) {
-                archive::undoArchive(f.ADOConnection1, f.ADOQuery2, f.ADOQuery4, f.ADOQuery5, sale.number);
+                archive::undoArchive(*till.connection, *till.lines, *till.tickets, *till.archivedLines, sale.number);
                 // The ticket as the cashier had it, to be sold again.
-                f.Edit9->setText(sale.customer);
-                f.Edit10->setText(sale.phone);
-                f.RefreshTotals();
-                ui::setListText(f.ComboBox4, sale.received);
-                f.ComboBox4Change();
+                if (till.showRestored)
+                    till.showRestored(sale);
             }
             break;
         }
     }
 }
 
-void preview(TMainForm &f)
+void preview(const Till &till)
 {
-    const int page = receipt::layoutFor(f.CheckBox2->isChecked(), f.CheckBox3->isChecked());
+    const int page = receipt::layoutFor(till.customerOption, till.phoneOption);
     if (page > 0) {
         Dy58Form->showPage(page);
         Dy76Form->showPage(page);
     }
-    if (const auto paper = receipt::paperFor(f.ComboBox5->currentText()))
+    if (const auto paper = receipt::paperFor(till.paper))
         receiptWindow(*paper)->exec();
 }
 

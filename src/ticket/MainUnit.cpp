@@ -1,8 +1,5 @@
 #include "ticket/MainUnit.h"
 
-#include "admin/XtUnit.h"
-#include "history/XstjUnit.h"
-#include "print/Checkout.h"
 #include "store/Clock.h"
 #include "store/Idioms.h"
 #include "ui/ErrorDisplay.h"
@@ -453,15 +450,12 @@ void TMainForm::Timer1Timer()
 
 void TMainForm::SpeedButton1Click()
 {
-    XtForm->PageControl1->setCurrentWidget(XtForm->TabSheet1);
-    XtForm->exec();
+    emit settingsRequested();
 }
 
 void TMainForm::SpeedButton7Click()
 {
-    // Sales checked out since the window last opened are listed, oldest first.
-    idiom::reconnectAndReopen(XstjForm->ADOConnection1, {{&XstjForm->ADOQuery1, TXstjForm::listByTimeSql()}});
-    XstjForm->exec();
+    emit statisticsRequested();
 }
 
 void TMainForm::CheckBox1Click()
@@ -523,12 +517,54 @@ void TMainForm::WMHotKey(int virtualKey)
 
 void TMainForm::SpeedButton6Click()
 {
-    print::checkout(*this);
+    emit checkoutRequested();
 }
 
 void TMainForm::SpeedButton5Click()
 {
-    print::preview(*this);
+    emit previewRequested();
+}
+
+void TMainForm::showArchivedSale(const archive::Sale &sale)
+{
+    showTicketNumber(sale.number, !(numberTyped() && Edit1->text() == sale.number));
+    Label13->setText(sale.quantity);
+    Label14->setText(sale.amount);
+    Label15->setText(sale.afterDiscount);
+    fitTotals();
+}
+
+void TMainForm::showPrinting(bool printing)
+{
+    SpeedButton6->setText(printing ? QStringLiteral("正在打印…") : QStringLiteral("打印(F5)"));
+    SpeedButton6->setEnabled(!printing);
+}
+
+void TMainForm::startNextTicket(const QString &lastNumber)
+{
+    Label13->setText(QStringLiteral("0"));
+    Label14->setText(QStringLiteral("0"));
+    Label15->setText(QStringLiteral("0"));
+    fitTotals();
+    ui::setListText(ComboBox4, QString());
+    Edit6->clear();
+    Edit9->clear();
+    // The clock may still stand in the second just taken: the next ticket
+    // shows the next free one (F5 takes the second it is pressed in).
+    const QDateTime last = QDateTime::fromString(lastNumber, QStringLiteral("yyyyMMddhhmmss"));
+    const QDateTime now = appclock::now();
+    showTicketNumber(appclock::ticketNumber(last.isValid() && last >= now ? last.addSecs(1) : now), true);
+    // The next sale starts with its first product.
+    ComboBox1->setFocus();
+}
+
+void TMainForm::showRestoredSale(const archive::Sale &sale)
+{
+    Edit9->setText(sale.customer);
+    Edit10->setText(sale.phone);
+    RefreshTotals();
+    ui::setListText(ComboBox4, sale.received);
+    ComboBox4Change();
 }
 
 void TMainForm::wireHandlers()

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "store/Archive.h"
 #include "store/Connection.h"
 #include "store/Idioms.h"
 #include "store/Query.h"
@@ -137,12 +138,29 @@ public:
     void showTicketNumber(const QString &number, bool programs);
     // The box holds something other than the program's number.
     bool numberTyped() const;
+    // The number typed into the box; empty while it holds the program's.
+    QString typedNumber() const { return numberTyped() ? Edit1->text() : QString(); }
+
+    // What a checkout shows of the sale (it knows the window only through
+    // these, wired under app/).
+    void showArchivedSale(const archive::Sale &sale); // its number and totals as archived
+    void showPrinting(bool printing);                 // 打印(F5) says "正在打印…" meanwhile
+    void startNextTicket(const QString &lastNumber);  // totals "0", payment empty, the next number
+    void showRestoredSale(const archive::Sale &sale); // an undone sale is the working ticket again
     // The reconnection of 添加: the connection closed, pointed at data.mdb in
     // the current directory and opened with every query of the window.
     void reconnectQueries();
 
     static constexpr int kVkF1 = 112;
     static constexpr int kVkF5 = 116;
+
+signals:
+    // What the window asks of others; app/ wires each to its answer.
+    void checkoutRequested();   // 打印(F5) or F5
+    void previewRequested();    // 预览
+    void settingsRequested();   // 设置
+    void statisticsRequested(); // 统计
+    void lineWritten();         // 添加 or 修改 ran: the catalogue may have learnt a product
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -154,7 +172,6 @@ private:
     void learnProduct();
     idiom::FieldValues lineValues() const;
     void requireLineFits(int replacedRow);
-    void reconnectSettingsWindow();
     void resetLineInput(bool amountsToo);
     void computeAmounts(bool checkEmpty);
     bool shownOnce_ = false;

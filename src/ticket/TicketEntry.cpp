@@ -1,6 +1,5 @@
 // Ticket entry on the main window: adding, selecting, modifying and deleting
 // lines, the line amounts, the totals, payment and change.
-#include "admin/XtUnit.h"
 #include "store/AppError.h"
 #include "store/Idioms.h"
 #include "store/NumberText.h"
@@ -113,7 +112,7 @@ void TMainForm::SpeedButton2Click()
         SpeedButton4->setEnabled(false);
     }
     RefreshTotals();
-    reconnectSettingsWindow();
+    emit lineWritten();
 }
 
 void TMainForm::reconnectQueries()
@@ -139,14 +138,6 @@ void TMainForm::learnProduct()
         idiom::appendRow(ADOQuery1, {{fields[0], name}, {fields[1], Edit3->text()}});
     else
         idiom::changeRow(ADOQuery1, {{fields[0], name}, {fields[1], Edit3->text()}});
-}
-
-void TMainForm::reconnectSettingsWindow()
-{
-    idiom::reconnectAndReopen(XtForm->ADOConnection1,
-                              {{&XtForm->ADOQuery1, QStringLiteral("select * from username")},
-                               {&XtForm->ADOQuery2, kProducts},
-                               {&XtForm->ADOQuery3, QStringLiteral("select * from dynr")}});
 }
 
 void TMainForm::resetLineInput(bool amountsToo)
@@ -180,7 +171,7 @@ void TMainForm::SpeedButton3Click()
     });
     resetLineInput(true);
     RefreshTotals();
-    reconnectSettingsWindow();
+    emit lineWritten();
     SpeedButton2->setEnabled(true);
     SpeedButton3->setEnabled(false);
     SpeedButton4->setEnabled(false);

@@ -4,6 +4,7 @@
 // printer got, what data.mdb holds and what the main window shows after.
 #include "app/HotKeys.h"
 #include "app/Forms.h"
+#include "app/Wiring.h"
 #include "print/Checkout.h"
 #include "print/Dy58Unit.h"
 #include "print/Dy76Unit.h"
@@ -810,7 +811,7 @@ void TestCheckout::markedSaleAtStart()
     testing::exec(u"insert into dyzt values (?, '10', '1.5', '2024-03-05 08:00:01')"_s, {number});
     prompts_->clear();
     prompts_->answer(msg::Answer(answer));
-    print::resolveMarkedSales(*MainForm);
+    print::resolveMarkedSales(app::tillOf(*MainForm));
 
     QCOMPARE(prompts_->log().size(), 1);
     const msg::Prompt &asked = prompts_->log().first();

@@ -1,0 +1,72 @@
+#include "app/Wiring.h"
+
+#include "admin/XtUnit.h"
+#include "history/XstjUnit.h"
+#include "store/Idioms.h"
+#include "ticket/MainUnit.h"
+#include "ui/ErrorDisplay.h"
+
+namespace app {
+
+print::Till tillOf(TMainForm &f)
+{
+    print::Till t;
+    t.owner = &f;
+    t.connection = &f.ADOConnection1;
+    t.lines = &f.ADOQuery2;
+    t.tickets = &f.ADOQuery4;
+    t.archivedLines = &f.ADOQuery5;
+    t.head = {f.Edit2->text(),  f.ComboBox6->currentText(), f.Edit9->text(),
+              f.Edit10->text(), f.ComboBox4->currentText(), f.Edit6->text()};
+    t.typedNumber = f.typedNumber();
+    t.paper = f.ComboBox5->currentText();
+    t.copies = f.ComboBox3->currentText();
+    t.customerOption = f.CheckBox2->isChecked();
+    t.phoneOption = f.CheckBox3->isChecked();
+    t.remark = f.Memo1->toPlainText();
+    t.showArchived = [&f](const archive::Sale &sale) { f.showArchivedSale(sale); };
+    t.showPrinting = [&f](bool printing) { f.showPrinting(printing); };
+    t.startNextTicket = [&f](const QString &last) { f.startNextTicket(last); };
+    t.showRestored = [&f](const archive::Sale &sale) { f.showRestoredSale(sale); };
+    t.reconnect = [&f] { f.reconnectQueries(); };
+    return t;
+}
+
+namespace {
+
+// 添加 and 修改 may teach the catalogue: the settings window reads its lists
+// again, as it would after reopening.
+void reconnectSettingsWindow()
+{
+    idiom::reconnectAndReopen(XtForm->ADOConnection1,
+                              {{&XtForm->ADOQuery1, QStringLiteral("select * from username")},
+                               {&XtForm->ADOQuery2, QStringLiteral("select * from spxx")},
+                               {&XtForm->ADOQuery3, QStringLiteral("select * from dynr")}});
+}
+
+void openSettings()
+{
+    XtForm->PageControl1->setCurrentWidget(XtForm->TabSheet1);
+    XtForm->exec();
+}
+
+void openStatistics()
+{
+    // Sales checked out since the window last opened are listed, oldest first.
+    idiom::reconnectAndReopen(XstjForm->ADOConnection1, {{&XstjForm->ADOQuery1, TXstjForm::listByTimeSql()}});
+    XstjForm->exec();
+}
+
+} // namespace
+
+void wireForms()
+{
+    TMainForm *f = MainForm;
+    ui::on(f, &TMainForm::checkoutRequested, f, [f] { print::checkout(tillOf(*f)); });
+    ui::on(f, &TMainForm::previewRequested, f, [f] { print::preview(tillOf(*f)); });
+    ui::on(f, &TMainForm::settingsRequested, f, [] { openSettings(); });
+    ui::on(f, &TMainForm::statisticsRequested, f, [] { openStatistics(); });
+    ui::on(f, &TMainForm::lineWritten, f, [] { reconnectSettingsWindow(); });
+}
+
+} // namespace app
