@@ -4,6 +4,7 @@
 #include "store/AppError.h"
 #include "store/Idioms.h"
 #include "store/NumberText.h"
+#include "store/Price.h"
 #include "store/Schema.h"
 #include "ticket/Amounts.h"
 #include "ticket/MainUnit.h"
@@ -72,7 +73,7 @@ void TMainForm::requireLineFits(int replacedRow)
     schema::requireFits(schema::xsxx, col::shijian, Edit2->text());
     schema::requireFits(schema::xsxx, col::pinming, ComboBox1->currentText());
     schema::requireFits(schema::spxx, col::pinming, ComboBox1->currentText());
-    amounts::requireSummable(col::danjia, Edit3->text());
+    price::requireValid(Edit3->text());
     amounts::requireSummable(col::shuliang, Edit4->text());
     amounts::requireSummable(col::jine, Edit11->text());
     amounts::requireSummable(col::zhehou, Edit12->text());

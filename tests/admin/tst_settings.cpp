@@ -7,10 +7,13 @@
 #include "admin/XtUnit.h"
 #include "admin/YhtjUnit.h"
 #include "admin/YhxgUnit.h"
+#include "store/NumberText.h"
 #include "support/TestSupport.h"
 #include "ticket/MainUnit.h"
 #include "ui/ListGrid.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QtTest>
 #include <optional>
@@ -121,6 +124,8 @@ private slots:
     void savePrintContent();
     void rights_data();
     void rights();
+    void priceBoxes_data();
+    void priceBoxes();
     void closingReloadsTheMainLists();
 };
 
@@ -519,6 +524,72 @@ void TestSettings::rights()
                                    u"YhxgForm none ok 修改用户信息成功！"_s}));
     QCOMPARE(testing::scalar(u"select 店名 from dynr"_s).toString(), admin ? u"老店新"_s : u"老店"_s);
     QCOMPARE(table(u"username"_s)[row].value(2), rightsAfter);
+}
+
+void TestSettings::priceBoxes_data()
+{
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("refusal"); // empty: stored
+
+    const QString range = u"“单价”超出范围：数值的绝对值须小于900000000000000（900万亿）."_s;
+    QTest::newRow("1 and 309 zeros") << u"1"_s + QString(309, u'0') << range;
+    QTest::newRow("1e400") << u"1e400"_s << range;
+    QTest::newRow("the sums' limit") << u"900000000000000"_s << range;
+    QTest::newRow("just below the limit") << u"899999999999999"_s << QString();
+    QTest::newRow("negative") << u"-5"_s << u"“单价”不能是负数：-5."_s;
+    QTest::newRow("negative, tiny") << u"-0.001"_s << u"“单价”不能是负数：-0.001."_s;
+    QTest::newRow("minus zero") << u"-0"_s << QString();
+    QTest::newRow("a price") << u"12.5"_s << QString();
+    QTest::newRow("not a number") << u"12,5"_s << u"'12,5' is not a valid floating point value."_s;
+}
+
+// One rule for every price box: the two product dialogs' and the main
+// window's 单价, each given the text as pasted (the keys could not type it).
+void TestSettings::priceBoxes()
+{
+    QFETCH(QString, pasted);
+    QFETCH(QString, refusal);
+
+    QGuiApplication::clipboard()->setText(pasted);
+    const QString stored = refusal.isEmpty() ? numtext::general(numtext::parse(pasted)) : QString();
+    const QString refused = u"display error ok "_s + refusal;
+
+    // 添加新商品
+    inSettings(1, [&] {
+        testing::click(XtForm->SpeedButton4);
+        testing::typeInto(SptjForm->Edit1, u"新品"_s);
+        QVERIFY(testing::pasteFromMenu(SptjForm->Edit2));
+        QCOMPARE(SptjForm->Edit2->text(), pasted);
+        testing::click(SptjForm->SpeedButton1);
+        SptjForm->close();
+    });
+    QCOMPARE(shown(), QStringList{refusal.isEmpty() ? u"SptjForm none ok 添加商品成功！"_s : refused});
+    QCOMPARE(table(u"spxx"_s).value(kProducts.size()),
+             (refusal.isEmpty() ? QStringList{u"新品"_s, stored} : QStringList()));
+
+    // 修改商品信息, on 可乐 (3)
+    ui::ListGrid *grid = XtForm->DBGridEh2;
+    inSettings(1, [&] {
+        testing::clickAt(grid->viewport(), rowPoint(grid, 0));
+        testing::whileModal([&](QWidget *) {
+            testing::clearByKeys(SpxgForm->Edit2);
+            QVERIFY(testing::pasteFromMenu(SpxgForm->Edit2));
+            testing::click(SpxgForm->SpeedButton1);
+        });
+        testing::click(XtForm->SpeedButton5);
+    });
+    QCOMPARE(shown(), QStringList{refusal.isEmpty() ? u"SpxgForm none ok 修改商品信息成功！"_s : refused});
+    QCOMPARE(table(u"spxx"_s)[0], (QStringList{u"可乐"_s, refusal.isEmpty() ? stored : u"3"_s}));
+
+    // The main window's 单价, then 添加.
+    const int lines = testing::scalar(u"select count(*) from xsxx"_s).toInt();
+    testing::typeInto(MainForm->ComboBox1, u"别的"_s);
+    QVERIFY(testing::pasteFromMenu(MainForm->Edit3));
+    testing::click(MainForm->SpeedButton2);
+    const QStringList messages = shown();
+    QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), lines + (refusal.isEmpty() ? 1 : 0));
+    // (A text that is no number is refused as the amounts follow the paste, too.)
+    QCOMPARE(messages.isEmpty() ? QString() : messages.last(), refusal.isEmpty() ? QString() : refused);
 }
 
 void TestSettings::closingReloadsTheMainLists()
