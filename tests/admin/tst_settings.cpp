@@ -153,21 +153,35 @@ void TestSettings::addUser_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("rights");
     QTest::addColumn<bool>("keepOpen");
-    QTest::addColumn<QStringList>("added"); // empty: refused, the boxes keep their text
+    QTest::addColumn<QString>("refusal"); // empty: added
 
-    QTest::newRow("empty name") << QString() << u"管理员"_s << true << QStringList();
-    QTest::newRow("kept open") << u"李四"_s << u"普通用户"_s << true << QStringList{u"李四"_s, u"9"_s, u"普通用户"_s};
-    QTest::newRow("a name that exists, closing") << u"张三"_s << u"管理员"_s << false
-                                                 << QStringList{u"张三"_s, u"9"_s, u"管理员"_s};
+    const QString empty = u"用户名不能为空！"_s;
+    const QString blankEnds = u"用户名的开头和结尾不能是空格！"_s;
+    QTest::newRow("empty name") << QString() << u"管理员"_s << true << empty;
+    QTest::newRow("only blanks") << u"   "_s << u"管理员"_s << true << empty;
+    QTest::newRow("an ideographic space alone") << u"\u3000"_s << u"管理员"_s << true << empty;
+    QTest::newRow("a leading blank") << u" 李四"_s << u"普通用户"_s << true << blankEnds;
+    QTest::newRow("a trailing blank") << u"李四 "_s << u"普通用户"_s << true << blankEnds;
+    QTest::newRow("a trailing ideographic space") << u"李四\u3000"_s << u"普通用户"_s << true << blankEnds;
+    // A second 张三 could never log in, a second admin never be deleted.
+    QTest::newRow("a name that exists") << u"张三"_s << u"管理员"_s << false << u"用户名“张三”已经存在！"_s;
+    QTest::newRow("admin again") << u"admin"_s << u"管理员"_s << false << u"用户名“admin”已经存在！"_s;
+    QTest::newRow("kept open") << u"李四"_s << u"普通用户"_s << true << QString();
+    QTest::newRow("a blank inside") << u"李 四"_s << u"普通用户"_s << true << QString();
+    // Names are told apart by their letters' case, as the login tells them.
+    QTest::newRow("ADMIN, closing") << u"ADMIN"_s << u"管理员"_s << false << QString();
 }
 
+// A refused name keeps the dialog and its boxes as they were; an added one
+// reloads the main window's cashier list, whose box keeps the cashier.
 void TestSettings::addUser()
 {
     QFETCH(QString, name);
     QFETCH(QString, rights);
     QFETCH(bool, keepOpen);
-    QFETCH(QStringList, added);
+    QFETCH(QString, refusal);
 
+    const QStringList added = refusal.isEmpty() ? QStringList{name, u"9"_s, rights} : QStringList();
     testing::typeInto(MainForm->ComboBox6, u"admin"_s);
     inSettings(0, [&] {
         inModal(XtForm->SpeedButton1, [&](QWidget *) {
@@ -178,19 +192,21 @@ void TestSettings::addUser()
             testing::typeInto(YhtjForm->Edit1, name);
             testing::typeInto(YhtjForm->Edit2, u"9"_s);
             testing::click(YhtjForm->SpeedButton1);
-            QCOMPARE(YhtjForm->isVisible(), keepOpen);
+            QCOMPARE(YhtjForm->isVisible(), keepOpen || added.isEmpty());
+            QCOMPARE(YhtjForm->Edit1->text(), added.isEmpty() ? name : QString());
             QCOMPARE(YhtjForm->Edit2->text(), added.isEmpty() ? u"9"_s : QString());
         });
-        // The cashier list is reloaded by an add; its box keeps the cashier.
         QCOMPARE(MainForm->ComboBox6->currentText(), u"admin"_s);
-        QCOMPARE(itemCount(MainForm->ComboBox6, added.value(0, u"admin"_s)), 1);
+        if (!added.isEmpty())
+            QCOMPARE(itemCount(MainForm->ComboBox6, name), 1);
         inModal(XtForm->SpeedButton1, [&](QWidget *) {
             QCOMPARE(YhtjForm->Edit1->text() + YhtjForm->Edit2->text(), QString());
             QCOMPARE(YhtjForm->ComboBox1->currentText(), rights);
             QCOMPARE(YhtjForm->CheckBox1->isChecked(), keepOpen);
         });
     });
-    QCOMPARE(shown(), QStringList{added.isEmpty() ? u"YhtjForm none ok 用户名不能为空！"_s : u"YhtjForm none ok 添加用户成功！"_s});
+    QCOMPARE(MainForm->ComboBox6->currentText(), u"admin"_s);
+    QCOMPARE(shown(), QStringList{u"YhtjForm none ok "_s + (refusal.isEmpty() ? u"添加用户成功！"_s : refusal)});
     QCOMPARE(table(u"username"_s), added.isEmpty() ? kUsers : kUsers + QList<QStringList>{added});
 }
 
