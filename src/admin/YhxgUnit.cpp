@@ -62,8 +62,12 @@ TYhxgForm::~TYhxgForm()
         YhxgForm = nullptr;
 }
 
-void TYhxgForm::Open(Query &users)
+void TYhxgForm::Open(Query &users, QWidget *owner)
 {
+    if (!mayChange(users.fieldText(schema::col::yonghuming))) {
+        msg::show(owner, QStringLiteral("普通用户只能修改自己的密码！"), msg::Icon::Warning);
+        return;
+    }
     users_ = &users;
     Edit2->clear();
     Edit3->clear();
@@ -88,6 +92,8 @@ void TYhxgForm::SpeedButton1Click()
 {
     if (!users_)
         throw AppError(QStringLiteral("没有选中的用户"));
+    if (!mayChange(users_->fieldText(schema::col::yonghuming)))
+        throw AppError(QStringLiteral("普通用户只能修改自己的密码"));
     if (Edit2->text() != users_->fieldText(schema::col::mima)) {
         msg::show(this, QStringLiteral("旧密码输入错误！"), msg::Icon::Error);
         Edit2->clear();

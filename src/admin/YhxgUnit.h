@@ -7,6 +7,8 @@
 
 #include "ui/Form.h"
 
+#include <optional>
+
 class Query;
 
 class TYhxgForm : public ui::Form {
@@ -27,8 +29,15 @@ public:
     QPushButton *SpeedButton2; // "关闭"
 
     // Fills the dialog from the users list's current row and shows it
-    // modally; saving changes that row.
-    void Open(Query &users);
+    // modally; saving changes that row. A user the logged-in user may not
+    // change is refused with a message owned by `owner` instead.
+    void Open(Query &users, QWidget *owner = nullptr);
+    // Set by the login: an ordinary user may change only his own row.
+    void allowOnly(const QString &userName) { onlyUser_ = userName; }
+    void allowEveryUser() { onlyUser_.reset(); }
+    // Whether the logged-in user may change this user's row.
+    bool mayChange(const QString &userName) const { return !onlyUser_ || *onlyUser_ == userName; }
+
     void FormShow();
     void SpeedButton1Click();
     void SpeedButton2Click();
@@ -38,6 +47,7 @@ protected:
 
 private:
     Query *users_ = nullptr; // the list whose current row is being changed
+    std::optional<QString> onlyUser_; // none: every user may be changed
 };
 
 extern TYhxgForm *YhxgForm;

@@ -54,7 +54,7 @@ void openAddUser()
 
 void openModifyUser()
 {
-    YhxgForm->Open(XtForm->ADOQuery1);
+    YhxgForm->Open(XtForm->ADOQuery1, XtForm);
 }
 
 void openAddProduct()

@@ -150,7 +150,7 @@ void TLoginForm::SpeedButton1Click()
     ui::setListText(MainForm->ComboBox6, ComboBox1->currentText());
     MainForm->setStatusPanel(0, app::makerPanelText());
     MainForm->setStatusPanel(1, QStringLiteral("  用户权限：") + Edit3->text());
-    app::applyRights(app::rightsColumn(Edit3->text()));
+    app::applyRights(app::rightsColumn(Edit3->text()), ComboBox1->currentText());
     accept();
 }
 

@@ -13,7 +13,7 @@ RightsColumn rightsColumn(const QString &rights)
     return rights == QStringLiteral("管理员") ? RightsColumn::Administrator : RightsColumn::Ordinary;
 }
 
-void applyRights(RightsColumn column)
+void applyRights(RightsColumn column, const QString &user)
 {
     const bool admin = column == RightsColumn::Administrator;
     ui::setEditable(MainForm->Edit1, admin);
@@ -26,6 +26,12 @@ void applyRights(RightsColumn column)
     // Only an administrator gives rights: an ordinary user who knows a
     // password may change it, never make anyone an administrator.
     YhxgForm->ComboBox1->setEnabled(admin);
+    // Nor does he change another's password: knowing it would let him in as
+    // that user, and the administrator's is empty until the owner sets it.
+    if (admin)
+        YhxgForm->allowEveryUser();
+    else
+        YhxgForm->allowOnly(user);
     XstjForm->SpeedButton4->setEnabled(admin);
     XstjForm->N6->setEnabled(admin);
 }

@@ -8,5 +8,6 @@ enum class RightsColumn { Administrator, Ordinary };
 // "管理员" is the administrator; anything else gets the ordinary user's
 // column (least privilege).
 RightsColumn rightsColumn(const QString &rights);
-void applyRights(RightsColumn column);
+// user: the one who logged in; an ordinary user changes no password but his own.
+void applyRights(RightsColumn column, const QString &user = {});
 } // namespace app

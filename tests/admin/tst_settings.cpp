@@ -124,6 +124,8 @@ private slots:
     void savePrintContent();
     void rights_data();
     void rights();
+    void ordinaryUserChangesOnlyHisOwnPassword_data();
+    void ordinaryUserChangesOnlyHisOwnPassword();
     void priceBoxes_data();
     void priceBoxes();
     void closingReloadsTheMainLists();
@@ -540,6 +542,59 @@ void TestSettings::rights()
                                    u"YhxgForm none ok 修改用户信息成功！"_s}));
     QCOMPARE(testing::scalar(u"select 店名 from dynr"_s).toString(), admin ? u"老店新"_s : u"老店"_s);
     QCOMPARE(table(u"username"_s)[row].value(2), rightsAfter);
+}
+
+void TestSettings::ordinaryUserChangesOnlyHisOwnPassword_data()
+{
+    QTest::addColumn<int>("loggedIn");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("opens");
+
+    QTest::newRow("普通用户, his own") << 1 << 1 << true;
+    // admin's delivered password is empty: knowing it, a cashier took the
+    // owner's account.
+    QTest::newRow("普通用户, admin") << 1 << 0 << false;
+    QTest::newRow("普通用户, Admin") << 1 << 2 << false;
+    QTest::newRow("other rights, another") << 3 << 1 << false;
+    QTest::newRow("other rights, his own") << 3 << 3 << true;
+    QTest::newRow("管理员, another") << 0 << 1 << true;
+}
+
+void TestSettings::ordinaryUserChangesOnlyHisOwnPassword()
+{
+    QFETCH(int, loggedIn);
+    QFETCH(int, row);
+    QFETCH(bool, opens);
+
+    QVERIFY(testing::loginAs(kUsers[loggedIn][0], kUsers[loggedIn][1]));
+    ui::ListGrid *grid = XtForm->DBGridEh1;
+    QPointer<QWidget> opened; // a dialog that opens where it must not is closed again
+    QTimer watchdog;
+    connect(&watchdog, &QTimer::timeout, this, [&] {
+        if (QWidget *m = QApplication::activeModalWidget(); m && m != XtForm)
+            (opened = m)->close();
+    });
+    inSettings(0, [&] {
+        testing::clickAt(grid->viewport(), rowPoint(grid, row));
+        if (opens) {
+            testing::whileModal([&](QWidget *m) {
+                QCOMPARE(m, YhxgForm);
+                testing::typeInto(YhxgForm->Edit2, kUsers[row][1]);
+                testing::typeInto(YhxgForm->Edit3, u"mine"_s);
+                testing::click(YhxgForm->SpeedButton1);
+            });
+            testing::click(XtForm->SpeedButton2);
+            return;
+        }
+        watchdog.start(100);
+        testing::click(XtForm->SpeedButton2);
+        // Nor through a double-click on the row.
+        testing::doubleClickAt(grid->viewport(), rowPoint(grid, row));
+    });
+    QVERIFY(!opened);
+    const QString refused = u"XtForm warning ok 普通用户只能修改自己的密码！"_s;
+    QCOMPARE(shown(), (opens ? QStringList{u"YhxgForm none ok 修改用户信息成功！"_s} : QStringList{refused, refused}));
+    QCOMPARE(table(u"username"_s)[row].value(1), opens ? u"mine"_s : kUsers[row][1]);
 }
 
 void TestSettings::priceBoxes_data()
