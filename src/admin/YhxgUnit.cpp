@@ -83,6 +83,15 @@ void TYhxgForm::showEvent(QShowEvent *event)
         ui::guarded([this] { FormShow(); });
 }
 
+void TYhxgForm::hideEvent(QHideEvent *event)
+{
+    // Closed while a wrong password waits for its answer: no answer comes to
+    // a closed dialog, and it opens again ready for input.
+    if (!event->spontaneous())
+        Gate.cancel();
+    ui::Form::hideEvent(event);
+}
+
 void TYhxgForm::FormShow()
 {
     Edit2->setFocus();
@@ -95,11 +104,16 @@ void TYhxgForm::SpeedButton1Click()
     if (!mayChange(users_->fieldText(schema::col::yonghuming)))
         throw AppError(QStringLiteral("普通用户只能修改自己的密码"));
     if (Edit2->text() != users_->fieldText(schema::col::mima)) {
-        msg::show(this, QStringLiteral("旧密码输入错误！"), msg::Icon::Error);
-        Edit2->clear();
-        Edit3->clear();
+        // Answered after a wait that grows with every wrong password in a row.
+        Gate.wrong({Edit2, Edit3, SpeedButton1}, [this] {
+            msg::show(this, QStringLiteral("旧密码输入错误！"), msg::Icon::Error);
+            Edit2->clear();
+            Edit3->clear();
+            Edit2->setFocus();
+        });
         return;
     }
+    Gate.right();
     idiom::FieldValues values{{schema::col::mima, Edit3->text()}};
     // The login disables the rights list for an ordinary user: the row then
     // keeps its rights, so no one raises himself to administrator.

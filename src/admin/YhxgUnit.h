@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "ui/Form.h"
+#include "ui/PasswordGate.h"
 
 #include <optional>
 
@@ -38,12 +39,14 @@ public:
     // Whether the logged-in user may change this user's row.
     bool mayChange(const QString &userName) const { return !onlyUser_ || *onlyUser_ == userName; }
 
+    ui::PasswordGate Gate; // slows down the answers to wrong old passwords
     void FormShow();
     void SpeedButton1Click();
     void SpeedButton2Click();
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     Query *users_ = nullptr; // the list whose current row is being changed

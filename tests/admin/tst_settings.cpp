@@ -11,8 +11,10 @@
 #include "support/TestSupport.h"
 #include "ticket/MainUnit.h"
 #include "ui/ListGrid.h"
+#include "ui/PasswordGate.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QtTest>
@@ -126,6 +128,7 @@ private slots:
     void rights();
     void ordinaryUserChangesOnlyHisOwnPassword_data();
     void ordinaryUserChangesOnlyHisOwnPassword();
+    void wrongOldPasswordsAreAnsweredSlowly();
     void priceBoxes_data();
     void priceBoxes();
     void closingReloadsTheMainLists();
@@ -595,6 +598,80 @@ void TestSettings::ordinaryUserChangesOnlyHisOwnPassword()
     const QString refused = u"XtForm warning ok 普通用户只能修改自己的密码！"_s;
     QCOMPARE(shown(), (opens ? QStringList{u"YhxgForm none ok 修改用户信息成功！"_s} : QStringList{refused, refused}));
     QCOMPARE(table(u"username"_s)[row].value(1), opens ? u"mine"_s : kUsers[row][1]);
+}
+
+// After three wrong old passwords in a row each answer waits longer (here
+// shrunk to a fifth); meanwhile the dialog takes no input and the program
+// runs on. A right password starts the count again; a dialog
+// closed while it waits gives no answer and opens ready for input.
+void TestSettings::wrongOldPasswordsAreAnsweredSlowly()
+{
+    ui::setPasswordDelayScale(0.2); // 1 s waits 200 ms
+    struct Restore {
+        ~Restore() { ui::setPasswordDelayScale(1); }
+    } restore;
+    ui::ListGrid *grid = XtForm->DBGridEh1;
+    const QString wrong = u"YhxgForm error ok 旧密码输入错误！"_s;
+    inSettings(0, [&] {
+        testing::clickAt(grid->viewport(), rowPoint(grid, 1));
+        testing::whileModal([&](QWidget *) {
+            for (int n = 1; n <= 4; ++n) {
+                testing::typeInto(YhxgForm->Edit2, u"x"_s);
+                QElapsedTimer waited;
+                waited.start();
+                testing::click(YhxgForm->SpeedButton1);
+                if (n <= 3) {
+                    QCOMPARE(shown(), QStringList{wrong});
+                    continue;
+                }
+                // Waiting: no answer, no input, and the event loop runs.
+                QCOMPARE(shown(), QStringList());
+                QVERIFY(!YhxgForm->Edit2->isEnabled() && !YhxgForm->Edit3->isEnabled());
+                QVERIFY(!YhxgForm->SpeedButton1->isEnabled());
+                QVERIFY(YhxgForm->SpeedButton2->isEnabled());
+                bool ticked = false;
+                QTimer::singleShot(0, this, [&ticked] { ticked = true; });
+                QTest::qWait(20);
+                QVERIFY(ticked);
+                QCOMPARE(shown(), QStringList());
+                QTRY_VERIFY(YhxgForm->SpeedButton1->isEnabled());
+                QVERIFY(waited.elapsed() >= 200);
+                QCOMPARE(shown(), QStringList{wrong});
+                QVERIFY(YhxgForm->Edit2->isEnabled() && YhxgForm->Edit2->text().isEmpty());
+                QCOMPARE(QApplication::focusWidget(), YhxgForm->Edit2);
+            }
+            // The fifth waits too; closed meanwhile, no answer comes.
+            testing::typeInto(YhxgForm->Edit2, u"x"_s);
+            testing::click(YhxgForm->SpeedButton1);
+            QVERIFY(!YhxgForm->SpeedButton1->isEnabled());
+            testing::click(YhxgForm->SpeedButton2);
+        });
+        testing::click(XtForm->SpeedButton2);
+        QTest::qWait(500);
+        QCOMPARE(shown(), QStringList());
+        testing::whileModal([&](QWidget *) {
+            QVERIFY(YhxgForm->SpeedButton1->isEnabled() && YhxgForm->Edit2->isEnabled());
+            // The sixth wrong one in a row waits; the right one, after it, is
+            // answered at once and starts the count again.
+            testing::typeInto(YhxgForm->Edit2, u"x"_s);
+            testing::click(YhxgForm->SpeedButton1);
+            QCOMPARE(shown(), QStringList());
+            QTRY_VERIFY(YhxgForm->SpeedButton1->isEnabled());
+            QCOMPARE(shown(), QStringList{wrong});
+            testing::typeInto(YhxgForm->Edit2, u"3"_s);
+            testing::typeInto(YhxgForm->Edit3, u"4"_s);
+            testing::click(YhxgForm->SpeedButton1);
+            QCOMPARE(shown(), QStringList{u"YhxgForm none ok 修改用户信息成功！"_s});
+        });
+        testing::click(XtForm->SpeedButton2);
+        testing::whileModal([&](QWidget *) {
+            testing::typeInto(YhxgForm->Edit2, u"x"_s);
+            testing::click(YhxgForm->SpeedButton1);
+            QCOMPARE(shown(), QStringList{wrong});
+        });
+        testing::click(XtForm->SpeedButton2);
+    });
+    QCOMPARE(table(u"username"_s)[1], (QStringList{u"张三"_s, u"4"_s, u"普通用户"_s}));
 }
 
 void TestSettings::priceBoxes_data()

@@ -15,6 +15,7 @@
 #include "ui/ListChoice.h"
 #include "ui/OneLine.h"
 #include "ui/ListGrid.h"
+#include "ui/PasswordGate.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -119,6 +120,8 @@ private slots:
     void listChoiceOnlyFromTheList();
 
     void pickListFilledInOneStep();
+    void wrongPasswordDelay_data();
+    void wrongPasswordDelay();
     void oneLine_data();
     void oneLine();
     void oneLineBoxTakesPastedText();
@@ -736,6 +739,29 @@ void TestFramework::pickListFilledInOneStep()
     QCOMPARE(resets, 2); // emptied, then filled
     QCOMPARE(box.currentIndex(), -1);
     QCOMPARE(box.currentText(), QString());
+}
+
+void TestFramework::wrongPasswordDelay_data()
+{
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<int>("seconds");
+
+    QTest::newRow("first") << 1 << 0;
+    QTest::newRow("third") << 3 << 0;
+    QTest::newRow("fourth") << 4 << 1;
+    QTest::newRow("fifth") << 5 << 2;
+    QTest::newRow("sixth") << 6 << 4;
+    QTest::newRow("ninth") << 9 << 32;
+    QTest::newRow("tenth: a minute at most") << 10 << 60;
+    QTest::newRow("hundredth") << 100 << 60;
+    QTest::newRow("two thousand millionth") << 2000000000 << 60;
+}
+
+void TestFramework::wrongPasswordDelay()
+{
+    QFETCH(int, failures);
+    QFETCH(int, seconds);
+    QCOMPARE(ui::wrongPasswordDelay(failures).count(), seconds * 1000LL);
 }
 
 void TestFramework::oneLine_data()
