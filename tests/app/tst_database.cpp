@@ -5,7 +5,6 @@
 #include "app/Application.h"
 #include "app/Forms.h"
 #include "app/LoginUnit.h"
-#include "store/InstanceLock.h"
 #include "support/DamagedFiles.h"
 #include "support/TestSupport.h"
 #include "ticket/MainUnit.h"
@@ -93,12 +92,12 @@ int startProgram(bool *loginShown = nullptr)
     return code;
 }
 
-// Whether the process holds the lock on the file (read from the kernel's
+// Whether the process holds its lock on the file (read from the kernel's
 // table, so that looking never takes the lock itself).
-bool holdsLock(qint64 pid, const QString &lockFile)
+bool holdsLock(qint64 pid, const QString &file)
 {
     struct stat st {};
-    if (::stat(QFile::encodeName(lockFile).constData(), &st) != 0)
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
         return false;
     QFile locks(u"/proc/locks"_s);
     if (!locks.open(QIODevice::ReadOnly))
@@ -132,6 +131,7 @@ private slots:
     void unwritableDatabaseIsToldAtStart();
     void fileInWalModeStartsAsOneFile();
     void startsAgainAfterAnEnd();
+    void secondProgramOnTheSameFileIsRefused_data();
     void secondProgramOnTheSameFileIsRefused();
 
 private:
@@ -250,8 +250,21 @@ void TestDatabase::startsAgainAfterAnEnd()
     QVERIFY(prompts_->log().isEmpty());
 }
 
+void TestDatabase::secondProgramOnTheSameFileIsRefused_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("the same folder") << u"folder"_s;
+    QTest::newRow("a symbolic link to the file") << u"symlink"_s;
+    QTest::newRow("a hard link to the file") << u"hardlink"_s;
+    QTest::newRow("a symbolic link to the folder") << u"folder symlink"_s;
+}
+
+// However the second copy reaches the first one's data.mdb, it is refused
+// before it writes anything (it would empty the first one's working ticket).
 void TestDatabase::secondProgramOnTheSameFileIsRefused()
 {
+    QFETCH(QString, way);
+
     const QString path = work_->file(u"data.mdb"_s);
     QVERIFY(QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), path));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
@@ -266,20 +279,43 @@ void TestDatabase::secondProgramOnTheSameFileIsRefused()
     first.setProcessEnvironment(env);
     first.start();
     QVERIFY(first.waitForStarted());
-    const QString lockFile = store::InstanceLock::lockPathFor(path);
-    QTRY_VERIFY_WITH_TIMEOUT(holdsLock(first.processId(), lockFile), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(holdsLock(first.processId(), path), 20000);
     testing::exec(u"insert into xsxx (品名) values ('第一个程序的行')"_s);
+    // No lock file beside data.mdb: the lock is on the file itself.
+    QCOMPARE(QDir(work_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"data.mdb"_s});
 
+    // The second copy's folder, and the data.mdb it finds there.
+    QString folder = work_->path();
+    if (way == u"symlink"_s || way == u"hardlink"_s) {
+        folder = work_->file(u"till2"_s);
+        QVERIFY(QDir().mkpath(folder));
+        const QByteArray target = QFile::encodeName(path);
+        const QByteArray name = QFile::encodeName(folder + u"/data.mdb"_s);
+        QCOMPARE(way == u"symlink"_s ? ::symlink(target.constData(), name.constData())
+                                     : ::link(target.constData(), name.constData()),
+                 0);
+    } else if (way == u"folder symlink"_s) {
+        folder = work_->file(u"shortcut"_s);
+        QVERIFY(QFile::link(work_->path(), folder));
+    }
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder));
+    // The file as the program finds it there (a folder reached through a
+    // link is the folder itself to the current directory).
+    const QString found = QDir::current().filePath(u"data.mdb"_s);
     bool loginShown = true;
-    QCOMPARE(startProgram(&loginShown), 1);
+    const int code = startProgram(&loginShown);
+    QDir::setCurrent(before);
+    QCOMPARE(code, 1);
     QVERIFY(!loginShown);
     QCOMPARE(prompts_->log().size(), 1);
     const msg::Prompt &p = prompts_->log().first();
     QCOMPARE(p.icon, msg::Icon::Error);
-    QVERIFY2(p.text.contains(QDir::toNativeSeparators(path)), qPrintable(p.text));
+    QVERIFY2(p.text.contains(QDir::toNativeSeparators(found)), qPrintable(p.text));
     QVERIFY2(p.text.contains(u"不能同时运行两个"_s), qPrintable(p.text));
     // The first program's working ticket was left alone.
     QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 1);
+    QVERIFY(holdsLock(first.processId(), path));
 
     // A shop's second till with its own data.mdb in another folder starts.
     {
@@ -294,9 +330,12 @@ void TestDatabase::secondProgramOnTheSameFileIsRefused()
     const qint64 pid = first.processId();
     first.kill();
     QVERIFY(first.waitForFinished());
-    QVERIFY(!holdsLock(pid, lockFile));
+    QVERIFY(!holdsLock(pid, path));
     prompts_->clear();
-    QCOMPARE(startProgram(&loginShown), 0);
+    QVERIFY(QDir::setCurrent(folder));
+    const int again = startProgram(&loginShown);
+    QDir::setCurrent(before);
+    QCOMPARE(again, 0);
     QVERIFY(loginShown);
     QVERIFY(prompts_->log().isEmpty());
 }
