@@ -11,6 +11,8 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace connstr {
@@ -69,6 +71,26 @@ namespace {
 QString nativePath(const QString &path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+// SQLite names the journal after the database ("<path>-journal") and takes no
+// file name longer than its file layer allows (512 bytes on Linux), after
+// resolving symbolic links. A longer path opens and reads, then fails at the
+// first write with "unable to open database file"; it is refused at once.
+void requireShortPath(const QString &path)
+{
+    const sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
+    const qsizetype longest = (vfs ? vfs->mxPathname : 512) - qsizetype(std::strlen("-journal"));
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const qsizetype bytes = QFile::encodeName(canonical.isEmpty() ? path : canonical).size();
+    if (bytes <= longest)
+        return;
+    const qsizetype name = QFile::encodeName(QFileInfo(path).fileName()).size() + 1;
+    throw AppError(QStringLiteral("数据库文件“%1”所在文件夹的路径太长：有%2字节，最多只能有%3字节。"
+                                  "请把程序和数据库文件放到路径较短的文件夹中")
+                       .arg(nativePath(path))
+                       .arg(bytes - name)
+                       .arg(longest - name));
 }
 
 [[noreturn]] void notOurs(const QString &path, const QString &why)
@@ -164,6 +186,7 @@ void Connection::open()
         throw AppError(QStringLiteral("找不到数据库文件“%1”(查找的文件夹: %2)")
                            .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
     }
+    requireShortPath(filePath_);
     const bool logMode = checkFile(filePath_);
     QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
                                                      : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);

@@ -133,6 +133,8 @@ private slots:
     void startsAgainAfterAnEnd();
     void secondProgramOnTheSameFileIsRefused_data();
     void secondProgramOnTheSameFileIsRefused();
+    void folderPathLongerThanTheEngineTakes_data();
+    void folderPathLongerThanTheEngineTakes();
 
 private:
     std::optional<testing::TempWorkDir> work_;
@@ -338,6 +340,67 @@ void TestDatabase::secondProgramOnTheSameFileIsRefused()
     QCOMPARE(again, 0);
     QVERIFY(loginShown);
     QVERIFY(prompts_->log().isEmpty());
+}
+
+void TestDatabase::folderPathLongerThanTheEngineTakes_data()
+{
+    QTest::addColumn<int>("extra"); // bytes past the longest folder path SQLite takes
+    QTest::newRow("the longest it takes") << 0;
+    QTest::newRow("one byte longer") << 1;
+    QTest::newRow("Chinese names, longer") << 30;
+}
+
+// SQLite takes a file name of at most 512 bytes, its journal's ("-journal"
+// added) included. A longer folder path is refused at start, saying so,
+// rather than failing at the first sale with "unable to open database file".
+void TestDatabase::folderPathLongerThanTheEngineTakes()
+{
+    QFETCH(int, extra);
+
+    const int longest = 512 - int(sizeof("-journal") - 1) - int(sizeof("/data.mdb") - 1);
+    const QByteArray base = QFile::encodeName(QFileInfo(work_->path()).canonicalFilePath());
+    const int wanted = longest + extra;
+    QVERIFY(base.size() + 20 < wanted);
+    // Folders of at most 100 bytes each, down to the length wanted; a
+    // Chinese name counts three bytes a character.
+    const QString piece = extra >= 30 ? u"销售小票数据文件夹"_s : QString(99, u'a');
+    QByteArray folder = base;
+    while (folder.size() < wanted) {
+        const int room = wanted - folder.size() - 1;
+        QByteArray name = QFile::encodeName(piece);
+        if (name.size() > room)
+            name = QByteArray(room, 'b');
+        folder += '/' + name;
+    }
+    QCOMPARE(folder.size(), wanted);
+    const QString path = QFile::decodeName(folder);
+    QVERIFY(QDir().mkpath(path));
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), path + u"/data.mdb"_s));
+    QFile::setPermissions(path + u"/data.mdb"_s, QFile::ReadOwner | QFile::WriteOwner);
+
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(path));
+    bool loginShown = false;
+    const int code = startProgram(&loginShown);
+    if (extra == 0) {
+        // The longest path works through a sale's writes, not just the start.
+        testing::exec(u"insert into xsxx (品名) values ('行')"_s);
+    }
+    QDir::setCurrent(before);
+    if (extra == 0) {
+        QCOMPARE(code, 0);
+        QVERIFY(loginShown);
+        QVERIFY(prompts_->log().isEmpty());
+        return;
+    }
+    QCOMPARE(code, 1);
+    QVERIFY(!loginShown);
+    QCOMPARE(prompts_->log().size(), 1);
+    const msg::Prompt &p = prompts_->log().first();
+    QCOMPARE(p.icon, msg::Icon::Error);
+    QVERIFY2(p.text.contains(u"路径太长"_s), qPrintable(p.text));
+    QVERIFY2(p.text.contains(u"有%1字节"_s.arg(wanted)), qPrintable(p.text));
+    QVERIFY2(p.text.contains(u"最多只能有%1字节"_s.arg(longest)), qPrintable(p.text));
 }
 
 QTEST_MAIN(TestDatabase)
