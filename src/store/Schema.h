@@ -80,13 +80,21 @@ inline int textLimit(const QString &table, const QString &column)
     return 0;
 }
 
+// The length of a text as its box shows it: a line break stored as carriage
+// return and line feed is one character there.
+inline qsizetype shownLength(const QString &text)
+{
+    return text.size() - text.count(QStringLiteral("\r\n"));
+}
+
 // Refuses a text longer than its column holds, before anything is written:
 // "“品名”最多255个字符，这里有300个字符".
 inline void requireFits(const QString &table, const QString &column, const QString &text)
 {
     const int limit = textLimit(table, column);
-    if (limit > 0 && text.size() > limit)
-        throw AppError(QStringLiteral("“%1”最多%2个字符，这里有%3个字符").arg(column).arg(limit).arg(text.size()));
+    const qsizetype length = shownLength(text);
+    if (limit > 0 && length > limit)
+        throw AppError(QStringLiteral("“%1”最多%2个字符，这里有%3个字符").arg(column).arg(limit).arg(length));
 }
 
 } // namespace schema

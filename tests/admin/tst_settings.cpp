@@ -472,7 +472,11 @@ void TestSettings::savePrintContent_data()
                                                 << QStringList{u"谢谢"_s, u"再来"_s, u"电话 1"_s} << QString();
     QTest::newRow("no row yet") << false << u"小店"_s << QStringList() << QString();
     QTest::newRow("a name of 256") << true << QString(256, u'店') << QStringList() << u"“店名”最多255个字符，这里有256个字符."_s;
-    QTest::newRow("a remark of 256 with its line break") << true << u"小店"_s << QStringList(2, QString(127, u'谢'))
+    // A line break is one character, as the box shows it (stored as two).
+    QTest::newRow("a remark of 255 with its line breaks")
+        << true << u"小店"_s << QStringList{QString(127, u'谢'), QString(126, u'谢'), QString()} << QString();
+    QTest::newRow("a remark of 256 with its line break") << true << u"小店"_s
+                                                         << QStringList{QString(127, u'谢'), QString(128, u'谢')}
                                                          << u"“备注”最多255个字符，这里有256个字符."_s;
 }
 
