@@ -54,6 +54,8 @@ void openDatabase(store::InstanceLock &lock)
         throw AppError(QStringLiteral("无法锁定数据库文件“%1”：%2")
                            .arg(QDir::toNativeSeparators(file), lock.errorText()));
     }
+    // Only once this copy is the file's only one.
+    check.addMissingIndexes();
 }
 
 } // namespace

@@ -336,6 +336,32 @@ const QList<Connection::Column> *Connection::tableColumns(const QString &table) 
     return it == tables_.cend() ? nullptr : &*it;
 }
 
+void Connection::addMissingIndexes()
+{
+    if (!isOpen())
+        open();
+    QSqlDatabase db = database();
+    for (const schema::ColumnIndex &index : schema::columnIndexes()) {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?")))
+            store::throwEngineError(q.lastError());
+        q.addBindValue(index.name);
+        if (!q.exec() || !q.next())
+            store::throwEngineError(q.lastError());
+        const bool present = q.value(0).toInt() > 0;
+        q.finish();
+        if (present)
+            continue;
+        if (!q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3) WHERE %3 IS NOT NULL")
+                        .arg(store::quotedName(index.name), store::quotedName(index.table),
+                             store::quotedName(index.column))))
+            throw AppError(QStringLiteral("无法为数据库文件“%1”建立索引：%2")
+                               .arg(nativePath(filePath_), store::engineMessage(q.lastError())));
+        q.finish();
+    }
+}
+
 void Connection::requireWritable()
 {
     if (!isOpen())

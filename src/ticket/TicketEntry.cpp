@@ -125,13 +125,15 @@ void TMainForm::SpeedButton2Click()
 
 // The catalogue learns the product: the exact name found first gets the new
 // price; anything else (nothing found, a longer name first) appends a row.
+// (Found without reading every product containing the name: 添加 costs the
+// same with a catalogue of 100,000 products.)
 void TMainForm::learnProduct()
 {
     const QString name = ComboBox1->currentText();
-    idiom::containsSearch(ADOQuery1, QStringLiteral("spxx"), QStringLiteral("品名"), name);
-    Edit7->setText(ADOQuery1.fieldText(QStringLiteral("品名")));
+    const bool exactFirst = idiom::firstContainingIsEqual(ADOQuery1, QStringLiteral("spxx"), QStringLiteral("品名"), name);
+    Edit7->setText(exactFirst ? name : QString());
     const QString fields[] = {QStringLiteral("品名"), QStringLiteral("单价")};
-    if (Edit7->text() != name)
+    if (!exactFirst)
         idiom::appendRow(ADOQuery1, {{fields[0], name}, {fields[1], Edit3->text()}});
     else
         idiom::changeRow(ADOQuery1, {{fields[0], name}, {fields[1], Edit3->text()}});

@@ -131,6 +131,7 @@ private slots:
     void unwritableDatabaseIsToldAtStart();
     void fileInWalModeStartsAsOneFile();
     void startsAgainAfterAnEnd();
+    void olderFileGainsTheCatalogueIndex();
     void secondProgramOnTheSameFileIsRefused_data();
     void secondProgramOnTheSameFileIsRefused();
     void folderPathLongerThanTheEngineTakes_data();
@@ -250,6 +251,29 @@ void TestDatabase::startsAgainAfterAnEnd()
     QCOMPARE(startProgram(&loginShown), 0);
     QVERIFY(loginShown);
     QVERIFY(prompts_->log().isEmpty());
+}
+
+// A data.mdb of an earlier version has no index on the product names; the
+// start adds it (a product is learnt by its exact name through it), and keeps
+// every row.
+void TestDatabase::olderFileGainsTheCatalogueIndex()
+{
+    const QString path = work_->file(u"data.mdb"_s);
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    testing::exec(u"drop index spxx_品名"_s);
+    testing::exec(u"insert into spxx values ('苹果', 3)"_s);
+    const QString indexes = u"select count(*) from sqlite_master where type = 'index' and tbl_name = 'spxx'"_s;
+    QCOMPARE(testing::scalar(indexes).toInt(), 0);
+
+    bool loginShown = false;
+    QCOMPARE(startProgram(&loginShown), 0);
+    QVERIFY(loginShown);
+    QVERIFY(prompts_->log().isEmpty());
+    QCOMPARE(testing::scalar(u"select sql from sqlite_master where name = 'spxx_品名'"_s).toString(),
+             u"CREATE INDEX \"spxx_品名\" ON \"spxx\"(\"品名\") WHERE \"品名\" IS NOT NULL"_s);
+    QCOMPARE(testing::rows(u"select 品名, 单价 from spxx"_s), (QList<QStringList>{{u"苹果"_s, u"3"_s}}));
+    QCOMPARE(testing::scalar(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
 }
 
 void TestDatabase::secondProgramOnTheSameFileIsRefused_data()
