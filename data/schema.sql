@@ -7,6 +7,9 @@ CREATE TABLE spxx (
   品名 TEXT,
   单价 REAL
 );
+-- Partial: exact names are found through it, while "Select Distinct 品名" (the
+-- pick list) still lists the names in the catalogue's own order.
+CREATE INDEX spxx_品名 ON spxx(品名) WHERE 品名 IS NOT NULL;
 
 CREATE TABLE xsxx (
   ID   INTEGER PRIMARY KEY AUTOINCREMENT,

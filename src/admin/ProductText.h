@@ -1,8 +1,9 @@
 #pragma once
 // What the product dialogs check before they write a row: a name the catalogue
-// column holds whole and a price that reads as a number (or no price at all).
-// A refused text throws before anything is written, so no half row is left.
-#include "store/NumberText.h"
+// column holds whole and a price by the rule of every price box (or no price
+// at all). A refused text throws before anything is written, so no half row is
+// left, and no price the grids would show as INF is ever stored.
+#include "store/Price.h"
 #include "store/Schema.h"
 #include "ui/FormKit.h"
 #include "ui/KeyFilter.h"
@@ -13,11 +14,10 @@
 #include <QLineEdit>
 
 namespace product {
-inline void requireStorable(const QString &name, const QString &price)
+inline void requireStorable(const QString &name, const QString &unitPrice)
 {
     schema::requireFits(schema::spxx, schema::col::pinming, name);
-    if (!price.isEmpty())
-        numtext::parse(price);
+    price::requireValid(unitPrice);
 }
 
 // The name and price boxes with their labels, in the first two rows of the

@@ -4,6 +4,7 @@
 #include "app/Links.h"
 #include "store/AppError.h"
 #include "store/Idioms.h"
+#include "store/Price.h"
 #include "store/Query.h"
 #include "store/Schema.h"
 #include "ticket/Amounts.h"
@@ -40,8 +41,11 @@ void TSpxgForm::Open(Query &products)
 {
     products_ = &products;
     Edit1->setText(products.fieldText(schema::col::pinming));
-    // A product added without a price opens with an empty price box.
-    Edit2->setText(amounts::normalisedPrice(products.fieldText(schema::col::danjia)));
+    // A product added without a price opens with an empty price box; one
+    // stored before prices were checked (an infinity the grid shows as INF)
+    // opens with that text, to be corrected before it can be saved.
+    const QString stored = products.fieldText(schema::col::danjia);
+    Edit2->setText(price::isValid(stored) ? amounts::normalisedPrice(stored) : stored);
     Edit1->setFocus();
     exec();
 }

@@ -17,7 +17,8 @@ TYhtjForm *YhtjForm = nullptr;
 TYhtjForm::TYhtjForm(QWidget *parent)
     : ui::Form("YhtjForm", QStringLiteral("添加新用户"), QSize(264, 246), parent),
       ADOConnection1(connstr::designLong()),
-      ADOQuery1(ADOConnection1, QStringLiteral("select * from %1").arg(schema::username))
+      ADOQuery1(ADOConnection1, QStringLiteral("select * from %1").arg(schema::username)),
+      names_(ADOConnection1)
 {
     ADOConnection1.setLoginPrompt(false);
     ADOQuery1.open();
@@ -65,10 +66,29 @@ void TYhtjForm::Open()
     exec();
 }
 
+// Why a name cannot be a new user's, or an empty text when it can. A name
+// differing from another only in blanks at its ends looks the same in every
+// list and could never be told apart at the login; a second user of a name
+// could never log in (the login finds the first), and a second admin could
+// never be deleted.
+QString TYhtjForm::nameRefusal(const QString &name)
+{
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("用户名不能为空！");
+    if (name.front().isSpace() || name.back().isSpace())
+        return QStringLiteral("用户名的开头和结尾不能是空格！");
+    idiom::exactSearch(names_, schema::username, schema::col::yonghuming, name);
+    const bool taken = !names_.isEmpty();
+    names_.close();
+    if (taken)
+        return QStringLiteral("用户名“%1”已经存在！").arg(name);
+    return {};
+}
+
 void TYhtjForm::SpeedButton1Click()
 {
-    if (Edit1->text().isEmpty()) {
-        msg::show(this, QStringLiteral("用户名不能为空！"), msg::Icon::None);
+    if (const QString refusal = nameRefusal(Edit1->text()); !refusal.isEmpty()) {
+        msg::show(this, refusal, msg::Icon::None);
         return;
     }
     idiom::appendRow(ADOQuery1, {{schema::col::yonghuming, Edit1->text()},

@@ -34,6 +34,11 @@ public:
     void Open();
     void SpeedButton1Click();
     void SpeedButton2Click();
+
+private:
+    QString nameRefusal(const QString &name);
+
+    Query names_; // the users of a name, looked up before one is added
 };
 
 extern TYhtjForm *YhtjForm;

@@ -4,6 +4,7 @@
 #include "store/Idioms.h"
 #include "store/Query.h"
 #include "store/Schema.h"
+#include "store/Session.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FormKit.h"
 #include "ui/MessageBox.h"
@@ -62,8 +63,18 @@ TYhxgForm::~TYhxgForm()
         YhxgForm = nullptr;
 }
 
-void TYhxgForm::Open(Query &users)
+bool TYhxgForm::mayChange(const QString &userName)
 {
+    const auto &user = session::current();
+    return user && (user->administrator || user->name == userName);
+}
+
+void TYhxgForm::Open(Query &users, QWidget *owner)
+{
+    if (!mayChange(users.fieldText(schema::col::yonghuming))) {
+        msg::show(owner, QStringLiteral("普通用户只能修改自己的密码！"), msg::Icon::Warning);
+        return;
+    }
     users_ = &users;
     Edit2->clear();
     Edit3->clear();
@@ -79,6 +90,15 @@ void TYhxgForm::showEvent(QShowEvent *event)
         ui::guarded([this] { FormShow(); });
 }
 
+void TYhxgForm::hideEvent(QHideEvent *event)
+{
+    // Closed while a wrong password waits for its answer: no answer comes to
+    // a closed dialog, and it opens again ready for input.
+    if (!event->spontaneous())
+        Gate.cancel();
+    ui::Form::hideEvent(event);
+}
+
 void TYhxgForm::FormShow()
 {
     Edit2->setFocus();
@@ -88,12 +108,19 @@ void TYhxgForm::SpeedButton1Click()
 {
     if (!users_)
         throw AppError(QStringLiteral("没有选中的用户"));
+    if (!mayChange(users_->fieldText(schema::col::yonghuming)))
+        throw AppError(QStringLiteral("普通用户只能修改自己的密码"));
     if (Edit2->text() != users_->fieldText(schema::col::mima)) {
-        msg::show(this, QStringLiteral("旧密码输入错误！"), msg::Icon::Error);
-        Edit2->clear();
-        Edit3->clear();
+        // Answered after a wait that grows with every wrong password in a row.
+        Gate.wrong({Edit2, Edit3, SpeedButton1}, [this] {
+            msg::show(this, QStringLiteral("旧密码输入错误！"), msg::Icon::Error);
+            Edit2->clear();
+            Edit3->clear();
+            Edit2->setFocus();
+        });
         return;
     }
+    Gate.right();
     idiom::FieldValues values{{schema::col::mima, Edit3->text()}};
     // The login disables the rights list for an ordinary user: the row then
     // keeps its rights, so no one raises himself to administrator.

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "ui/Form.h"
+#include "ui/PasswordGate.h"
 
 class Query;
 
@@ -27,14 +28,21 @@ public:
     QPushButton *SpeedButton2; // "关闭"
 
     // Fills the dialog from the users list's current row and shows it
-    // modally; saving changes that row.
-    void Open(Query &users);
+    // modally; saving changes that row. A user the logged-in user may not
+    // change is refused with a message owned by `owner` instead.
+    void Open(Query &users, QWidget *owner = nullptr);
+    // Whether the logged-in user may change this user's row: an
+    // administrator anyone's, anyone else only his own.
+    static bool mayChange(const QString &userName);
+
+    ui::PasswordGate Gate; // slows down the answers to wrong old passwords
     void FormShow();
     void SpeedButton1Click();
     void SpeedButton2Click();
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     Query *users_ = nullptr; // the list whose current row is being changed

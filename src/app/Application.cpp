@@ -59,8 +59,10 @@ void openDatabase(store::InstanceLock &lock)
                            .arg(QDir::toNativeSeparators(file)));
     case store::InstanceLock::Result::Unavailable:
         throw AppError(QStringLiteral("无法锁定数据库文件“%1”：%2")
-                           .arg(QDir::toNativeSeparators(store::InstanceLock::lockPathFor(file)), lock.errorText()));
+                           .arg(QDir::toNativeSeparators(file), lock.errorText()));
     }
+    // Only once this copy is the file's only one.
+    check.addMissingIndexes();
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "admin/YhxgUnit.h"
 #include "store/Schema.h"
 #include "ticket/MainUnit.h"
+#include "ui/ListChoice.h"
 #include "ui/PickList.h"
 
 namespace app {
@@ -27,8 +28,12 @@ void reloadProductList()
 
 void reloadCashierList()
 {
+    // The cashier stays who he is: an empty box would archive the next sales
+    // with no cashier, and no query by cashier would find them.
+    const QString cashier = MainForm->ComboBox6->currentText();
     ui::fillPickList(MainForm->ComboBox6, MainForm->ADOQuery7,
                      distinctList(schema::col::yonghuming, schema::username));
+    ui::setListText(MainForm->ComboBox6, cashier);
 }
 
 void renewPrintContent(const QString &storeName, const QString &remark)
@@ -49,7 +54,7 @@ void openAddUser()
 
 void openModifyUser()
 {
-    YhxgForm->Open(XtForm->ADOQuery1);
+    YhxgForm->Open(XtForm->ADOQuery1, XtForm);
 }
 
 void openAddProduct()

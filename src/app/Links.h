@@ -5,9 +5,11 @@
 
 namespace app {
 
-// The main window's product list (from the catalogue) and cashier list (from
-// the users), filled anew; each box is left with empty text.
+// The main window's product list (from the catalogue), filled anew; the box
+// is left with empty text.
 void reloadProductList();
+// The main window's cashier list (from the users), filled anew; the box keeps
+// the cashier it shows.
 void reloadCashierList();
 // The main window's copies of the print content: its store name box and its
 // remark holder.

@@ -143,17 +143,24 @@ void TLoginForm::SpeedButton1Click()
     Edit2->setText(ADOQuery1.fieldText(QStringLiteral("密码")));
     Edit3->setText(ADOQuery1.fieldText(QStringLiteral("权限")));
     if (!found || Edit1->text() != Edit2->text()) {
-        msg::show(this, QStringLiteral("登录软件密码错误！"), msg::Icon::Error);
-        Edit1->clear();
+        // Answered after a wait that grows with every wrong password in a
+        // row; 关闭 still gives up meanwhile.
+        Gate.wrong({ComboBox1, Edit1, SpeedButton1}, [this] {
+            msg::show(this, QStringLiteral("登录软件密码错误！"), msg::Icon::Error);
+            Edit1->clear();
+            Edit1->setFocus();
+        });
         return;
     }
+    Gate.right();
     setResult(QDialog::Accepted);
     ui::setListText(MainForm->ComboBox6, ComboBox1->currentText());
     MainForm->setStatusPanel(0, app::makerPanelText());
     MainForm->setStatusPanel(1, QStringLiteral("  用户权限：") + Edit3->text());
     const app::RightsColumn rights = app::rightsColumn(Edit3->text());
-    app::applyRights(rights);
+    // Who is logged in decides whose password may be changed.
     session::logIn({ComboBox1->currentText(), rights == app::RightsColumn::Administrator});
+    app::applyRights(rights);
     accept();
 }
 

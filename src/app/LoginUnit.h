@@ -8,6 +8,7 @@
 #include "store/Connection.h"
 #include "store/Query.h"
 #include "ui/Form.h"
+#include "ui/PasswordGate.h"
 
 class TLoginForm : public ui::Form {
     Q_OBJECT
@@ -31,6 +32,7 @@ public:
 
     Connection ADOConnection1;
     Query ADOQuery1; // "select * from username"
+    ui::PasswordGate Gate; // slows down the answers to wrong passwords
 
     void FormCreate();
     void SpeedButton1Click();

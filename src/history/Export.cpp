@@ -1,9 +1,12 @@
 #include "history/Export.h"
 
 #include "store/AppError.h"
+#include "store/Engine.h"
 #include "store/Query.h"
+#include "store/Schema.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,8 +16,11 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <optional>
 #include <cstring>
 #include <unistd.h>
 
@@ -27,6 +33,28 @@ int progressDelayMs = 1000;
 constexpr qint64 kLookEveryMs = 30;
 // Rows between checks that the rows written so far reached the disk.
 constexpr qint64 kWriteCheckRows = 512;
+
+// What went wrong inside the spreadsheet writer, in words a shop reads.
+QString xlsxErrorText(lxw_error e)
+{
+    switch (e) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return QStringLiteral("内存不足");
+    case LXW_ERROR_CREATING_XLSX_FILE:
+        return QStringLiteral("无法创建文件");
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+        return QStringLiteral("无法使用临时文件(磁盘已满或没有权限)");
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return QStringLiteral("无法写入文件(磁盘已满或没有权限)");
+    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
+        return QStringLiteral("文字太长");
+    default:
+        return QStringLiteral("写入表格出错(代码 %1)").arg(static_cast<int>(e));
+    }
+}
 
 QString cannotWrite(const QString &target, const QString &why)
 {
@@ -68,7 +96,7 @@ public:
     void becomes(const QString &target)
     {
         if (::rename(QFile::encodeName(path_).constData(), QFile::encodeName(target).constData()) != 0)
-            throw AppError(cannotWrite(target, QString::fromLocal8Bit(std::strerror(errno))));
+            throw AppError(cannotWrite(target, store::systemErrorText(errno)));
         path_.clear();
     }
 
@@ -111,17 +139,33 @@ public:
     Workbook(const Workbook &) = delete;
     Workbook &operator=(const Workbook &) = delete;
 
-    void put(lxw_row_t row, lxw_col_t column, const QString &text)
+    void putText(lxw_row_t row, lxw_col_t column, const QString &text)
     {
         if (text.isEmpty())
             return; // an empty value is an empty cell
         const QByteArray utf8 = text.toUtf8();
-        const lxw_error e = worksheet_write_string(sheet_, row, column, utf8.constData(), nullptr);
-        if (e != LXW_NO_ERROR)
-            throw AppError(cannotWrite(target_, QStringLiteral("第%1行第%2列：%3")
-                                                    .arg(row + 1)
-                                                    .arg(column + 1)
-                                                    .arg(QString::fromUtf8(lxw_strerror(e)))));
+        check(row, column, worksheet_write_string(sheet_, row, column, utf8.constData(), nullptr));
+    }
+
+    void putNumber(lxw_row_t row, lxw_col_t column, double value)
+    {
+        check(row, column, worksheet_write_number(sheet_, row, column, value, nullptr));
+    }
+
+    // Shown as the grid shows the stored text: "2024-03-02 09:30:00".
+    void putTime(lxw_row_t row, lxw_col_t column, lxw_datetime when)
+    {
+        if (!timeFormat_) {
+            timeFormat_ = workbook_add_format(book_);
+            format_set_num_format(timeFormat_, "yyyy-mm-dd hh:mm:ss");
+        }
+        check(row, column, worksheet_write_datetime(sheet_, row, column, &when, timeFormat_));
+    }
+
+    // Widths in characters of the sheet's font.
+    void setWidth(lxw_col_t column, double width)
+    {
+        check(0, column, worksheet_set_column(sheet_, column, column, width, nullptr));
     }
 
     // The writer does not check its own writes of the rows; a disk that is
@@ -142,14 +186,114 @@ public:
         book_ = nullptr; // closing frees it, whatever the outcome
         const lxw_error e = workbook_close(book);
         if (e != LXW_NO_ERROR)
-            throw AppError(cannotWrite(target_, QString::fromUtf8(lxw_strerror(e))));
+            throw AppError(cannotWrite(target_, xlsxErrorText(e)));
     }
 
 private:
+    void check(lxw_row_t row, lxw_col_t column, lxw_error e) const
+    {
+        if (e != LXW_NO_ERROR)
+            throw AppError(cannotWrite(target_, QStringLiteral("第%1行第%2列：%3")
+                                                    .arg(row + 1)
+                                                    .arg(column + 1)
+                                                    .arg(xlsxErrorText(e))));
+    }
+
     QString target_;
     QByteArray tmpdir_;
     lxw_workbook *book_ = nullptr;
     lxw_worksheet *sheet_ = nullptr;
+    lxw_format *timeFormat_ = nullptr;
+};
+
+// How a column's values go into the sheet, so that a shop can sum and sort
+// them there: 单号 always as text (its digits are a name, leading zeros
+// included), 时间 as a date and time, the number columns as numbers; a value
+// that is not what its column holds goes in as the text the grid shows.
+enum class CellKind { Text, Number, Time };
+
+CellKind kindOf(const QString &column, bool numberColumn)
+{
+    if (column == schema::col::danhao)
+        return CellKind::Text;
+    if (column == schema::col::shijian)
+        return CellKind::Time;
+    return numberColumn ? CellKind::Number : CellKind::Text;
+}
+
+bool isNumber(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The time as the checkout writes it, "yyyy-mm-dd hh:mm:ss"; anything else
+// stays text. Read by hand: a million of them are read per export.
+std::optional<lxw_datetime> storedTime(const QString &text)
+{
+    if (text.size() != 19 || text[4] != u'-' || text[7] != u'-' || text[10] != u' ' || text[13] != u':'
+        || text[16] != u':')
+        return std::nullopt;
+    auto number = [&text](int from, int digits) {
+        int n = 0;
+        for (int i = from; i < from + digits; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            n = n * 10 + (c - u'0');
+        }
+        return n;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    // Spreadsheets count days from 1900.
+    if (year < 1900 || !QDate::isValid(year, month, day) || hour < 0 || hour > 23 || minute < 0 || minute > 59
+        || second < 0 || second > 59)
+        return std::nullopt;
+    return lxw_datetime{year, month, day, hour, minute, static_cast<double>(second)};
+}
+
+// Columns as a spreadsheet counts them: a CJK character takes two.
+int displayWidth(const QString &text)
+{
+    int width = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        width += (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) || (u >= 0xAC00 && u <= 0xD7A3)
+                || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60)
+                || (u >= 0xFFE0 && u <= 0xFFE6)
+            ? 2
+            : 1;
+    }
+    return width;
+}
+
+// Each column as wide as its widest text, within bounds a screen shows.
+class Widths {
+public:
+    explicit Widths(int columns) : widest_(columns, 0) {}
+    void see(int column, const QString &text)
+    {
+        if (column < widest_.size())
+            widest_[column] = std::max(widest_[column], displayWidth(text));
+    }
+    void apply(Workbook &book) const
+    {
+        for (int c = 0; c < widest_.size(); ++c)
+            book.setWidth(static_cast<lxw_col_t>(c), std::clamp(widest_[c] + 2, 8, 60));
+    }
+
+private:
+    QVector<int> widest_;
 };
 
 // Progress of a long export, shown once it has run for the progress delay.
@@ -213,6 +357,17 @@ QString sheetRoomRefusal(qint64 listedRows)
         .arg(kSheetDataRows);
 }
 
+QString exportFileName(const QString &typed)
+{
+    if (typed.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
+        return typed;
+    // The file is a workbook of today's format: named ".xls", Excel would
+    // warn that its content does not match its name.
+    if (typed.endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive))
+        return typed.chopped(4) + QStringLiteral(".xlsx");
+    return typed + QStringLiteral(".xlsx");
+}
+
 ExportOutcome exportList(QWidget *owner, Query &list, const QString &fileName)
 {
     const QStringList columns = list.fieldNames();
@@ -224,8 +379,13 @@ ExportOutcome exportList(QWidget *owner, Query &list, const QString &fileName)
     PartFile part(target);
     Workbook book(part.path(), target);
 
-    for (int c = 0; c < columns.size(); ++c)
-        book.put(0, static_cast<lxw_col_t>(c), columns[c]);
+    QVector<CellKind> kinds;
+    Widths widths(static_cast<int>(columns.size()));
+    for (int c = 0; c < columns.size(); ++c) {
+        kinds << kindOf(columns[c], list.isNumberColumn(c));
+        book.putText(0, static_cast<lxw_col_t>(c), columns[c]);
+        widths.see(c, columns[c]);
+    }
 
     // The rows are read by position: the cursor, and the grid that follows
     // it, stay put while a million rows are written, instead of scrolling
@@ -233,23 +393,33 @@ ExportOutcome exportList(QWidget *owner, Query &list, const QString &fileName)
     Progress progress(owner, total);
     qint64 written = 0;
     for (;; ++written) {
-        const QStringList texts = list.textsAt(static_cast<int>(written));
-        if (texts.isEmpty())
+        const QVector<QVariant> values = list.valuesAt(static_cast<int>(written));
+        if (values.isEmpty())
             break;
         if (written >= kSheetDataRows)
             throw AppError(sheetRoomRefusal(written + 1));
         const auto row = static_cast<lxw_row_t>(written + 1);
-        for (int c = 0; c < texts.size(); ++c)
-            book.put(row, static_cast<lxw_col_t>(c), texts[c]);
+        for (int c = 0; c < values.size(); ++c) {
+            const QVariant &value = values[c];
+            const QString text = Query::textOf(value);
+            const auto column = static_cast<lxw_col_t>(c);
+            widths.see(c, text);
+            const CellKind kind = kinds.value(c, CellKind::Text);
+            if (kind == CellKind::Number && isNumber(value) && std::isfinite(value.toDouble()))
+                book.putNumber(row, column, value.toDouble());
+            else if (const auto time = kind == CellKind::Time ? storedTime(text) : std::nullopt)
+                book.putTime(row, column, *time);
+            else
+                book.putText(row, column, text);
+        }
         if ((written + 1) % kWriteCheckRows == 0)
             book.checkWrites(false);
         if (progress.cancelled(written + 1))
             return ExportOutcome::Cancelled;
     }
+    widths.apply(book);
     book.close();
     part.becomes(target);
-    // The list ends on its last row, as a walk through it would leave it.
-    list.last();
     return ExportOutcome::Written;
 }
 

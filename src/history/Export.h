@@ -1,8 +1,10 @@
 #pragma once
-// The sales list written to a spreadsheet file: row 1 the names of the list's
-// columns in order, then one row per listed ticket, from the first, every
-// value as text (the store's plain text of it, numbers in general form, an
-// empty value as an empty cell).
+// The sales list written to a spreadsheet file (.xlsx) a shop can sum: row 1
+// the names of the list's columns in order, then one row per listed ticket,
+// from the first. 单号 is text, 时间 a date and time shown as the grid shows
+// it, the number columns numbers; any value its column does not hold (a text
+// in a number column, a time typed by hand) goes in as its text, and an empty
+// value as an empty cell. Each column is as wide as its widest text.
 //
 // Rows stream to the file: the writer holds one row at a time, so what an
 // export costs in memory is what reading the list costs. The file is written
@@ -26,12 +28,16 @@ QString sheetRoomRefusal(qint64 listedRows);
 
 enum class ExportOutcome { Written, Cancelled };
 
+// The file written for a name typed in the save dialog: the name with
+// ".xlsx", the file's format ("day.xls" gives "day.xlsx", "day.XLSX" stays).
+QString exportFileName(const QString &typed);
+
 // Writes what the list holds to fileName (used as given). An export that runs
 // longer than the progress delay shows its progress (rows written of rows
-// listed) with a cancel button. Reads the rows by position, the list's cursor
-// staying where it is meanwhile, and leaves the cursor on the last row once
-// the file is written. Throws AppError when the file cannot be written in
-// full, or a row cannot be read.
+// listed) with a cancel button. Reads the rows by position: the list's cursor,
+// and the selection that follows it, stay on the ticket they were on (a 删除
+// after the export deletes that ticket). Throws AppError when the file cannot
+// be written in full, or a row cannot be read.
 ExportOutcome exportList(QWidget *owner, Query &list, const QString &fileName);
 
 // How long an export runs before its progress shows (one second; tests

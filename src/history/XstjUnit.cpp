@@ -13,6 +13,8 @@
 #include "ui/MessageBox.h"
 #include "ui/PickList.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QVBoxLayout>
@@ -162,10 +164,18 @@ void TXstjForm::SpeedButton2Click()
         msg::show(this, refusal, msg::Icon::Warning);
         return;
     }
-    const QString name = ui::saveFileName(this, QStringLiteral("导出"), QString(), QString());
-    if (name.isEmpty())
+    const QString typed =
+        ui::saveFileName(this, QStringLiteral("导出"), QString(), QStringLiteral("Excel 工作簿 (*.xlsx)"));
+    if (typed.isEmpty())
         return;
-    if (history::exportList(this, ADOQuery1, name + QStringLiteral(".xls")) == history::ExportOutcome::Written)
+    // Asked here, of the name that is written (the dialog saw the name as typed).
+    const QString file = history::exportFileName(typed);
+    if (const QFileInfo there(file); there.exists() && !there.isDir()
+        && msg::show(this, QStringLiteral("文件“%1”已经存在，要替换它吗？").arg(QDir::toNativeSeparators(file)),
+                     msg::Icon::Warning, msg::Buttons::OkCancel)
+            != msg::Answer::Ok)
+        return;
+    if (history::exportList(this, ADOQuery1, file) == history::ExportOutcome::Written)
         msg::show(this, QStringLiteral("成功导出全部数据!"), msg::Icon::None);
 }
 

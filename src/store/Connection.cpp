@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <atomic>
+#include <cstring>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -73,6 +75,26 @@ namespace {
 QString nativePath(const QString &path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+// SQLite names the journal after the database ("<path>-journal") and takes no
+// file name longer than its file layer allows (512 bytes on Linux), after
+// resolving symbolic links. A longer path opens and reads, then fails at the
+// first write with "unable to open database file"; it is refused at once.
+void requireShortPath(const QString &path)
+{
+    const sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
+    const qsizetype longest = (vfs ? vfs->mxPathname : 512) - qsizetype(std::strlen("-journal"));
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const qsizetype bytes = QFile::encodeName(canonical.isEmpty() ? path : canonical).size();
+    if (bytes <= longest)
+        return;
+    const qsizetype name = QFile::encodeName(QFileInfo(path).fileName()).size() + 1;
+    throw AppError(QStringLiteral("数据库文件“%1”所在文件夹的路径太长：有%2字节，最多只能有%3字节。"
+                                  "请把程序和数据库文件放到路径较短的文件夹中")
+                       .arg(nativePath(path))
+                       .arg(bytes - name)
+                       .arg(longest - name));
 }
 
 [[noreturn]] void notOurs(const QString &path, const QString &why)
@@ -174,6 +196,7 @@ void Connection::open()
                            .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
     }
     store::setDatabaseFile(filePath_);
+    requireShortPath(filePath_);
     const bool logMode = checkFile(filePath_);
     QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
                                                      : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
@@ -347,6 +370,32 @@ const QList<Connection::Column> *Connection::tableColumns(const QString &table) 
 {
     const auto it = tables_.constFind(table.toLower());
     return it == tables_.cend() ? nullptr : &*it;
+}
+
+void Connection::addMissingIndexes()
+{
+    if (!isOpen())
+        open();
+    QSqlDatabase db = database();
+    for (const schema::ColumnIndex &index : schema::columnIndexes()) {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?")))
+            store::throwEngineError(q.lastError());
+        q.addBindValue(index.name);
+        if (!q.exec() || !q.next())
+            store::throwEngineError(q.lastError());
+        const bool present = q.value(0).toInt() > 0;
+        q.finish();
+        if (present)
+            continue;
+        if (!q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3) WHERE %3 IS NOT NULL")
+                        .arg(store::quotedName(index.name), store::quotedName(index.table),
+                             store::quotedName(index.column))))
+            throw AppError(QStringLiteral("无法为数据库文件“%1”建立索引：%2")
+                               .arg(nativePath(filePath_), store::engineMessage(q.lastError())));
+        q.finish();
+    }
 }
 
 void Connection::requireWritable()

@@ -81,6 +81,10 @@ public:
     // writes nothing: a change is begun and rolled back.
     void requireWritable();
 
+    // Adds the indexes of schema::columnIndexes() that the file lacks (a
+    // data.mdb of an earlier version); writes nothing when none is missing.
+    void addMissingIndexes();
+
     // Changes committed by other connections since the last call differ in
     // this number (SQLite's data_version).
     qint64 dataVersion();

@@ -2,8 +2,12 @@
 
 #include "store/AppError.h"
 #include "store/Connection.h"
+#include "store/Engine.h"
 #include "store/Query.h"
 #include "store/Transaction.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
 
 namespace idiom {
 
@@ -30,6 +34,30 @@ void containsSearch(Query &query, const QString &table, const QString &column, c
 void exactSearch(Query &query, const QString &table, const QString &column, const QString &text)
 {
     list(query, store::Listing::where(table, column, store::Match::Equals, text));
+}
+
+bool firstContainingIsEqual(Query &query, const QString &table, const QString &column, const QString &text)
+{
+    exactSearch(query, table, column, text);
+    if (query.isEmpty())
+        return false;
+    const QString t = store::quotedName(table);
+    const QString c = store::quotedName(column);
+    QSqlQuery q(query.connection().database());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE rowid < "
+                                  "(SELECT min(rowid) FROM %1 WHERE %2 = ?) AND %2 LIKE ?)")
+                       .arg(t, c)))
+        store::throwEngineError(q.lastError());
+    q.addBindValue(text);
+    q.addBindValue(store::Listing::where(table, column, store::Match::Contains, text).boundValue());
+    const bool read = q.exec() && q.next();
+    const bool containedBefore = read && q.value(0).toBool();
+    const QSqlError e = q.lastError();
+    q.finish();
+    if (!read || e.isValid())
+        store::throwEngineError(e);
+    return !containedBefore;
 }
 
 static void setAllAndPost(Query &query, const FieldValues &values)

@@ -35,6 +35,15 @@ void containsSearch(Query &query, const QString &table, const QString &column, c
 // Every row whose column equals the text exactly.
 void exactSearch(Query &query, const QString &table, const QString &column, const QString &text);
 
+// Whether the first row, in the table's order, whose column contains the text
+// (as containsSearch finds it) is one whose column equals the text: the row
+// the catalogue learns a product into. The query is left listing the rows
+// equal to the text, on the first of them. Worked out without reading every
+// row that contains the text: the first equal row comes through the column's
+// index (schema::columnIndexes()), then only the rows before it are searched
+// for one that contains it.
+bool firstContainingIsEqual(Query &query, const QString &table, const QString &column, const QString &text);
+
 // Edit, move to the last row, append, set the columns from text, post: one
 // new row at the end of the result and of the table. A failure at any step
 // leaves no started row behind.

@@ -531,18 +531,30 @@ QString Query::textAt(int row, int column) const
 
 QStringList Query::textsAt(int row)
 {
+    QStringList texts;
+    const QVector<QVariant> values = valuesAt(row);
+    texts.reserve(values.size());
+    for (const QVariant &v : values)
+        texts << valueText(v);
+    return texts;
+}
+
+QString Query::textOf(const QVariant &value)
+{
+    return valueText(value);
+}
+
+QVector<QVariant> Query::valuesAt(int row)
+{
     requireActive();
     // A page read checks the file's state; a row of a page read is current
     // without asking the file again for every row.
-    QStringList texts;
-    if (const store::Row *r = cache_->at(row)) {
-        texts.reserve(r->values.size());
-        for (const QVariant &v : r->values)
-            texts << valueText(v);
-    }
+    QVector<QVariant> values;
+    if (const store::Row *r = cache_->at(row))
+        values = r->values;
     if (cache_->takeRetaken())
         announceRetake();
-    return texts;
+    return values;
 }
 
 int Query::currentIndex() const

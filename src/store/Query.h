@@ -123,6 +123,10 @@ public:
     // (a long read such as an export, which must not drag the grids along);
     // an empty list past the end. Throws when the row cannot be read.
     QStringList textsAt(int row);
+    // The same row's values as stored (numbers as numbers, null as null).
+    QVector<QVariant> valuesAt(int row);
+    // A value's text as fieldText gives it.
+    static QString textOf(const QVariant &value);
     int columnIndex(const QString &name); // -1 if absent
     bool isNumberColumn(int column) const;
     int currentIndex() const; // position of the current row, -1 if none

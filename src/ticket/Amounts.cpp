@@ -2,6 +2,7 @@
 
 #include "store/AppError.h"
 #include "store/NumberText.h"
+#include "store/Price.h"
 
 #include <cmath>
 
@@ -46,25 +47,14 @@ QString normalisedPrice(const QString &price)
     return numtext::general(numtext::parse(numtext::fixed2(numtext::parse(price))));
 }
 
-namespace {
-QString limitText()
-{
-    return numtext::general(numtext::kSumLimit) + QStringLiteral("（900万亿）");
-}
-} // namespace
-
 void requireSummable(const QString &field, const QString &text)
 {
-    if (text.isEmpty())
-        return;
-    // Judged as the column will hold it: a double.
-    if (!numtext::fitsSums(static_cast<double>(numtext::parse(text))))
-        throw AppError(QStringLiteral("“%1”超出范围：数值的绝对值须小于%2").arg(field, limitText()));
+    price::requireSummable(field, text);
 }
 
 QString totalTooLarge(const QString &field)
 {
-    return QStringLiteral("加上这一行，“%1”的合计将超出范围：合计的绝对值须小于%2").arg(field, limitText());
+    return QStringLiteral("加上这一行，“%1”的合计将超出范围：合计的绝对值须小于%2").arg(field, price::sumLimitText());
 }
 
 } // namespace amounts

@@ -9,16 +9,24 @@ std::deque<QString> &queued()
     static std::deque<QString> names;
     return names;
 }
+
+QString &lastFilter()
+{
+    static QString filter;
+    return filter;
+}
 } // namespace
 
 QString saveFileName(QWidget *owner, const QString &caption, const QString &directory, const QString &filter)
 {
+    lastFilter() = filter;
     if (!queued().empty()) {
         QString name = queued().front();
         queued().pop_front();
         return name;
     }
-    return QFileDialog::getSaveFileName(owner, caption, directory, filter);
+    return QFileDialog::getSaveFileName(owner, caption, directory, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 void queueSaveFileName(const QString &name)
@@ -34,5 +42,10 @@ void clearSaveFileNames()
 int pendingSaveFileNames()
 {
     return static_cast<int>(queued().size());
+}
+
+QString lastSaveFileFilter()
+{
+    return lastFilter();
 }
 } // namespace ui

@@ -6,7 +6,9 @@
 class QWidget;
 
 namespace ui {
-// The chosen file name, or an empty text when the user cancelled.
+// The chosen file name, or an empty text when the user cancelled. The dialog
+// does not ask before a file is replaced: the caller knows the name it writes
+// (a suffix added) and asks about that one.
 QString saveFileName(QWidget *owner, const QString &caption, const QString &directory, const QString &filter);
 
 // Tests queue the names the next dialogs return (an empty name is a cancel);
@@ -14,4 +16,6 @@ QString saveFileName(QWidget *owner, const QString &caption, const QString &dire
 void queueSaveFileName(const QString &name);
 void clearSaveFileNames();
 int pendingSaveFileNames();
+// The file types the last dialog offered (its filter).
+QString lastSaveFileFilter();
 } // namespace ui

@@ -4,9 +4,11 @@
 #include "store/AppError.h"
 #include "store/NumberText.h"
 #include "store/Query.h"
+#include "ui/Accessible.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/ListGrid.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QPainter>
 #include <QScrollBar>
@@ -22,6 +24,7 @@ constexpr int kInset = 4;
 GridFooter::GridFooter(ListGrid *grid, QStringList sumFields, QWidget *parent)
     : QWidget(parent), grid_(grid), sumFields_(std::move(sumFields))
 {
+    readFootersAsText();
     QFont f = font();
     f.setBold(true);
     setFont(f);
@@ -55,6 +58,24 @@ QString GridFooter::text(int column)
     if (stale_)
         refresh();
     return texts_.value(column);
+}
+
+QString GridFooter::spokenText()
+{
+    if (stale_)
+        refresh();
+    const QVector<GridColumn> &columns = grid_->queryModel()->columns();
+    QString caption;
+    QStringList sums;
+    for (int i = 0; i < columns.size() && i < texts_.size(); ++i) {
+        if (texts_[i].isEmpty())
+            continue;
+        if (columns[i].field.isEmpty())
+            caption = texts_[i];
+        else
+            sums << columns[i].title + QLatin1Char(' ') + texts_[i];
+    }
+    return caption + QStringLiteral("：") + sums.join(QStringLiteral("，"));
 }
 
 void GridFooter::markStale()
@@ -91,6 +112,7 @@ void GridFooter::refresh()
             QMetaObject::invokeMethod(this, [failure] { showError(failure); }, Qt::QueuedConnection);
         }
     }
+    const QVector<QString> before = texts_;
     texts_ = QVector<QString>(columns.size());
     for (int i = 0; i < columns.size(); ++i) {
         if (columns[i].field.isEmpty()) {
@@ -104,6 +126,11 @@ void GridFooter::refresh()
             texts_[i] = sumText(sums[s]);
     }
     widenToFit();
+    // A reader that shows the footer hears the new sums.
+    if (texts_ != before && QAccessible::isActive()) {
+        QAccessibleEvent changed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 // A total cut off is a wrong total to whoever reads it: each column is kept

@@ -25,6 +25,8 @@ public:
 
     // The text under a grid column, as shown.
     QString text(int column);
+    // The footer as a screen reader reads it: "合计：数量 3，金额 25.5，折后 22.95".
+    QString spokenText();
 
     // A fixed-point sum (four decimals) as the footer shows it: "#0.##", or a
     // short notice when the sum did not fit.

@@ -163,17 +163,11 @@ ListGrid::ListGrid(Query &query, QVector<GridColumn> columns, QWidget *parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    horizontalHeader()->setSectionsClickable(true);
+    // The rows keep the list's order: a title shows no sort arrow, since a
+    // click on it sorts nothing.
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setSortIndicatorShown(false);
     setSortingEnabled(false);
-    // A click on a title only marks it; the rows keep their order.
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
-        QHeaderView *h = horizontalHeader();
-        const bool same = h->isSortIndicatorShown() && h->sortIndicatorSection() == section;
-        h->setSortIndicatorShown(true);
-        h->setSortIndicator(section, same && h->sortIndicatorOrder() == Qt::AscendingOrder
-                                         ? Qt::DescendingOrder
-                                         : Qt::AscendingOrder);
-    });
     // The grid's current row is the query's cursor (clicks and arrow keys).
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
@@ -281,6 +275,19 @@ void ListGrid::setColumnFloor(int column, int width)
     stretchColumns();
 }
 
+// The row-number column holds seven digits whole: a list of a million
+// tickets shows "1000000", never "10000…".
+int ListGrid::rowNumberWidth() const
+{
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    option.text = QStringLiteral("0000000");
+    const int cell = style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).width();
+    // The grid line takes a pixel of the column.
+    return cell + (showGrid() ? 1 : 0);
+}
+
 // The columns share the width in their set proportions, each at least its
 // floor; when the floors take more than there is, the grid scrolls sideways.
 void ListGrid::stretchColumns()
@@ -296,6 +303,8 @@ void ListGrid::stretchColumns()
     for (int i = 0; i < cols.size(); ++i) {
         int w = (i + 1 == cols.size()) ? available - used : cols[i].width * available / total;
         w = qMax(w, floors_.value(i));
+        if (cols[i].field.isEmpty())
+            w = qMax(w, rowNumberWidth());
         setColumnWidth(i, w);
         used += w;
     }

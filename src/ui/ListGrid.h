@@ -86,6 +86,7 @@ protected:
 
 private:
     void stretchColumns();
+    int rowNumberWidth() const;
     void followQueryCursor();
     QueryModel *model_;
     QVector<int> floors_;

@@ -1,6 +1,9 @@
 #include "ui/PickList.h"
 
+#include "store/AppError.h"
+#include "store/DistinctPages.h"
 #include "store/Idioms.h"
+#include "store/Listing.h"
 #include "store/NumberText.h"
 #include "store/Query.h"
 #include "store/ValuePages.h"
@@ -10,50 +13,27 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QSignalBlocker>
-#include <QStringListModel>
+#include <QtDebug>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 namespace ui {
 
 namespace {
-// The list's own model of names, made on the first fill. One name list is
-// handed over in one step: a catalogue of 100 000 names costs one reset, not
-// one insertion (and one accessibility event) per name.
-void useModel(QComboBox *box, QAbstractItemModel *model)
-{
-    box->setModel(model);
-    // Sized by its layout, not by measuring every name; and an editable
-    // box's list, whose rows all have one height, opens without laying out
-    // each of them (a list-only box draws its rows as menu items, whose
-    // heights the view must measure).
-    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    box->setMinimumContentsLength(8);
-    if (auto *list = qobject_cast<QListView *>(box->view()); list && box->isEditable())
-        list->setUniformItemSizes(true);
-}
 
-QStringListModel *namesModel(QComboBox *box)
-{
-    if (auto *own = box->findChild<QStringListModel *>(QStringLiteral("PickListNames"), Qt::FindDirectChildrenOnly);
-        own && box->model() == own)
-        return own;
-    auto *model = new QStringListModel(box);
-    model->setObjectName(QStringLiteral("PickListNames"));
-    useModel(box, model);
-    return model;
-}
-
-// The values of a long list, read a page at a time as they are reached.
-class PagedValues : public QAbstractListModel {
+// A list's values read from the store as they are reached. The source gives
+// the next values: at least as many as asked for, fewer only at the end.
+class PagedList : public QAbstractListModel {
 public:
+    using Source = std::function<std::vector<QVariant>(int)>;
     static constexpr int kPageRows = 256;
     static constexpr int kRestRows = 16384;
 
-    explicit PagedValues(QComboBox *box) : QAbstractListModel(box)
+    explicit PagedList(QComboBox *box) : QAbstractListModel(box)
     {
-        setObjectName(QStringLiteral("PickListPages"));
+        setObjectName(QStringLiteral("PickList"));
         // The arrow keys step through the values read; the next page is read
         // when they reach the last one, so they go on to the end of the list.
         connect(box, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -61,32 +41,45 @@ public:
                 fetchMore({});
         });
         // End in the open list goes to the last value of all (the newest
-        // ticket), not to the last one read so far.
+        // ticket, the last product), not to the last one read so far.
         box->view()->installEventFilter(this);
     }
 
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_End) {
-            try {
-                while (canFetchMore({}))
-                    readPage(kRestRows);
-            } catch (...) {
-                // The file busy: End goes as far as was read.
+            while (canFetchMore({}) && read(kRestRows)) {
             }
         }
         return false;
     }
 
-    void restart(Connection &connection, const QString &table, const QString &column)
+    // Empties the list and fills it with the source's first page, as one
+    // reset. When the page cannot be read the list stays empty and the error
+    // goes on.
+    void restart(Source source)
     {
+        std::vector<QVariant> first;
+        try {
+            first = source(kPageRows);
+        } catch (...) {
+            beginResetModel();
+            source_ = nullptr;
+            texts_.clear();
+            ended_ = true;
+            endResetModel();
+            throw;
+        }
+        changing_ = true;
         beginResetModel();
-        pages_ = std::make_unique<store::ValuePages>(connection, table, column);
+        source_ = std::move(source);
         texts_.clear();
-        last_.reset();
-        ended_ = false;
+        texts_.reserve(static_cast<qsizetype>(first.size()));
+        for (const QVariant &v : first)
+            texts_ << textOf(v);
+        ended_ = static_cast<int>(first.size()) < kPageRows;
         endResetModel();
-        readPage();
+        changing_ = false;
     }
 
     int rowCount(const QModelIndex &parent = {}) const override
@@ -95,21 +88,17 @@ public:
     }
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (!index.isValid() || index.row() >= texts_.size() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        if (!index.isValid() || index.parent().isValid() || index.row() >= texts_.size())
+            return {};
+        if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::AccessibleTextRole)
             return {};
         return texts_[index.row()];
     }
-    bool canFetchMore(const QModelIndex &parent) const override { return !parent.isValid() && pages_ && !ended_; }
+    bool canFetchMore(const QModelIndex &parent) const override { return !parent.isValid() && source_ && !ended_; }
     void fetchMore(const QModelIndex &parent) override
     {
-        if (!canFetchMore(parent))
-            return;
-        // Called by the views: nothing may escape. A page that cannot be read
-        // now (the file busy) is read at the next scroll or key.
-        try {
-            readPage();
-        } catch (...) {
-        }
+        if (canFetchMore(parent))
+            read(kPageRows);
     }
 
 private:
@@ -122,58 +111,103 @@ private:
         return v.toString();
     }
 
-    void readPage(int rows = kPageRows)
+    // Called by the views and key events: nothing may escape. A page that
+    // cannot be read now (the file busy) is read at the next scroll or key.
+    bool read(int rows)
     {
-        const std::vector<QVariant> values = pages_->after(last_, rows);
+        // Asked while a change is being announced (a view reads on as it
+        // hears of one): the next page waits for the next ask, so changes
+        // never nest.
+        if (changing_)
+            return false;
+        std::vector<QVariant> values;
+        try {
+            values = source_(rows);
+        } catch (const AppError &e) {
+            qWarning("pick list: the next values could not be read: %s", qPrintable(e.message()));
+            return false;
+        }
         if (static_cast<int>(values.size()) < rows)
             ended_ = true;
         if (values.empty())
-            return;
+            return true;
         const int first = static_cast<int>(texts_.size());
+        changing_ = true;
         beginInsertRows({}, first, first + static_cast<int>(values.size()) - 1);
         for (const QVariant &v : values)
             texts_ << textOf(v);
         endInsertRows();
-        last_ = values.back();
+        changing_ = false;
+        return true;
     }
 
-    std::unique_ptr<store::ValuePages> pages_;
+    Source source_;
+    bool changing_ = false;
     QStringList texts_;
-    std::optional<QVariant> last_;
     bool ended_ = true;
 };
-} // namespace
 
-void fillPickList(QComboBox *box, Query &query, const QString &distinctSql)
+PagedList *pagedList(QComboBox *box)
+{
+    if (auto *own = box->findChild<PagedList *>(QStringLiteral("PickList"), Qt::FindDirectChildrenOnly);
+        own && box->model() == own)
+        return own;
+    auto *model = new PagedList(box);
+    // A completer would read the whole list to complete from it.
+    if (box->isEditable())
+        box->setCompleter(nullptr);
+    box->setModel(model);
+    // Sized by its layout, not by measuring every name; and an editable
+    // box's list, whose rows all have one height, opens without laying out
+    // each of them (a list-only box draws its rows as menu items, whose
+    // heights the view must measure).
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(8);
+    if (auto *list = qobject_cast<QListView *>(box->view()); list && box->isEditable())
+        list->setUniformItemSizes(true);
+    return model;
+}
+
+void refill(QComboBox *box, PagedList::Source source)
 {
     const QSignalBlocker block(box);
-    QStringListModel *model = namesModel(box);
-    model->setStringList({});
+    PagedList *model = pagedList(box);
     box->setEditText(QString());
-    idiom::reopen(query, distinctSql);
-    const QString column = query.fieldNames().value(0);
-    QStringList names;
-    for (query.first(); !query.eof(); query.next())
-        names << query.fieldText(column);
-    model->setStringList(names);
-    // A filled box selects its first item; the text stays empty.
+    try {
+        model->restart(std::move(source));
+    } catch (...) {
+        box->setCurrentIndex(-1);
+        box->setEditText(QString());
+        throw;
+    }
+    // A filled box would select its first item; the text stays empty.
     box->setCurrentIndex(-1);
     box->setEditText(QString());
 }
 
+} // namespace
+
+void fillPickList(QComboBox *box, Query &query, const QString &distinctSql)
+{
+    const std::optional<store::Listing> listing = store::Listing::fromSql(distinctSql);
+    if (!listing || !listing->isDistinct())
+        throw AppError(QStringLiteral("不是选择列表的语句：%1").arg(distinctSql));
+    // Listing the table's rows costs nothing until they are read.
+    idiom::list(query, store::Listing::all(listing->table));
+    auto pages = std::make_shared<store::DistinctPages>(query.connection(), listing->table, listing->distinctColumn);
+    refill(box, [pages](int n) { return pages->next(n); });
+}
+
 void fillPickListByPages(QComboBox *box, Connection &connection, const QString &table, const QString &column)
 {
-    const QSignalBlocker block(box);
-    auto *model = static_cast<PagedValues *>(
-        box->findChild<QAbstractListModel *>(QStringLiteral("PickListPages"), Qt::FindDirectChildrenOnly));
-    if (!model || box->model() != model) {
-        model = new PagedValues(box);
-        useModel(box, model);
-    }
-    box->setEditText(QString());
-    model->restart(connection, table, column);
-    box->setCurrentIndex(-1);
-    box->setEditText(QString());
+    auto pages = std::make_shared<store::ValuePages>(connection, table, column);
+    auto last = std::make_shared<std::optional<QVariant>>();
+    refill(box, [pages, last](int n) {
+        std::vector<QVariant> values = pages->after(*last, n);
+        if (!values.empty())
+            *last = values.back();
+        return values;
+    });
 }
 
 } // namespace ui

@@ -1,4 +1,11 @@
 #pragma once
+// Pick lists whose values are read from the store as they are reached: the
+// first page when the list is filled, the next when the open list is
+// scrolled to its end or the arrow keys reach the last value read, all that
+// is left on End in the open list. Filling costs the same with 100,000
+// products or a million ticket numbers as with none; typing, picking, the
+// arrow keys and a screen reader work as in any list (a reader is told the
+// values read so far, and more as they are read).
 #include <QString>
 
 class Connection;
@@ -6,18 +13,18 @@ class QComboBox;
 class Query;
 
 namespace ui {
-// Clears the box (text and items), puts the query on the DISTINCT text and
-// gives the box one item per returned row, in the engine's order (a null
-// gives an empty item), all at once through the box's own list model. The
-// query stays on this text; the box's text stays empty.
+// Clears the box (text and items) and gives it the distinct values of the
+// column the DISTINCT text names ("Select Distinct 品名 From spxx"), in the
+// engine's order for that text (ascending through the column's index when it
+// has one, otherwise the order of their first rows); a null gives an empty
+// item. The query is left listing the table's rows, so that it is
+// empty exactly when the list is. The box's text stays empty. Throws AppError
+// when the first page cannot be read.
 void fillPickList(QComboBox *box, Query &query, const QString &distinctSql);
 
 // Clears the box and gives it the distinct values of a column that may be
 // very long (every ticket number of the archive), in ascending order (a null
-// gives an empty item), read a page at a time: the first page now, the next
-// when the open list is scrolled to its end or the arrow keys reach the last
-// value read. Opening costs the same with a million values as with none;
-// typing, picking and the arrow keys work as in any pick list. The box's text
-// stays empty. Throws AppError when the first page cannot be read.
+// gives an empty item). The box's text stays empty. Throws AppError when the
+// first page cannot be read.
 void fillPickListByPages(QComboBox *box, Connection &connection, const QString &table, const QString &column);
 } // namespace ui

@@ -7,10 +7,15 @@
 #include "admin/XtUnit.h"
 #include "admin/YhtjUnit.h"
 #include "admin/YhxgUnit.h"
+#include "store/NumberText.h"
 #include "support/TestSupport.h"
 #include "ticket/MainUnit.h"
 #include "ui/ListGrid.h"
+#include "ui/PasswordGate.h"
 
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QtTest>
 #include <optional>
@@ -121,6 +126,11 @@ private slots:
     void savePrintContent();
     void rights_data();
     void rights();
+    void ordinaryUserChangesOnlyHisOwnPassword_data();
+    void ordinaryUserChangesOnlyHisOwnPassword();
+    void wrongOldPasswordsAreAnsweredSlowly();
+    void priceBoxes_data();
+    void priceBoxes();
     void closingReloadsTheMainLists();
 };
 
@@ -148,21 +158,35 @@ void TestSettings::addUser_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("rights");
     QTest::addColumn<bool>("keepOpen");
-    QTest::addColumn<QStringList>("added"); // empty: refused, the boxes keep their text
+    QTest::addColumn<QString>("refusal"); // empty: added
 
-    QTest::newRow("empty name") << QString() << u"管理员"_s << true << QStringList();
-    QTest::newRow("kept open") << u"李四"_s << u"普通用户"_s << true << QStringList{u"李四"_s, u"9"_s, u"普通用户"_s};
-    QTest::newRow("a name that exists, closing") << u"张三"_s << u"管理员"_s << false
-                                                 << QStringList{u"张三"_s, u"9"_s, u"管理员"_s};
+    const QString empty = u"用户名不能为空！"_s;
+    const QString blankEnds = u"用户名的开头和结尾不能是空格！"_s;
+    QTest::newRow("empty name") << QString() << u"管理员"_s << true << empty;
+    QTest::newRow("only blanks") << u"   "_s << u"管理员"_s << true << empty;
+    QTest::newRow("an ideographic space alone") << u"\u3000"_s << u"管理员"_s << true << empty;
+    QTest::newRow("a leading blank") << u" 李四"_s << u"普通用户"_s << true << blankEnds;
+    QTest::newRow("a trailing blank") << u"李四 "_s << u"普通用户"_s << true << blankEnds;
+    QTest::newRow("a trailing ideographic space") << u"李四\u3000"_s << u"普通用户"_s << true << blankEnds;
+    // A second 张三 could never log in, a second admin never be deleted.
+    QTest::newRow("a name that exists") << u"张三"_s << u"管理员"_s << false << u"用户名“张三”已经存在！"_s;
+    QTest::newRow("admin again") << u"admin"_s << u"管理员"_s << false << u"用户名“admin”已经存在！"_s;
+    QTest::newRow("kept open") << u"李四"_s << u"普通用户"_s << true << QString();
+    QTest::newRow("a blank inside") << u"李 四"_s << u"普通用户"_s << true << QString();
+    // Names are told apart by their letters' case, as the login tells them.
+    QTest::newRow("ADMIN, closing") << u"ADMIN"_s << u"管理员"_s << false << QString();
 }
 
+// A refused name keeps the dialog and its boxes as they were; an added one
+// reloads the main window's cashier list, whose box keeps the cashier.
 void TestSettings::addUser()
 {
     QFETCH(QString, name);
     QFETCH(QString, rights);
     QFETCH(bool, keepOpen);
-    QFETCH(QStringList, added);
+    QFETCH(QString, refusal);
 
+    const QStringList added = refusal.isEmpty() ? QStringList{name, u"9"_s, rights} : QStringList();
     testing::typeInto(MainForm->ComboBox6, u"admin"_s);
     inSettings(0, [&] {
         inModal(XtForm->SpeedButton1, [&](QWidget *) {
@@ -173,19 +197,21 @@ void TestSettings::addUser()
             testing::typeInto(YhtjForm->Edit1, name);
             testing::typeInto(YhtjForm->Edit2, u"9"_s);
             testing::click(YhtjForm->SpeedButton1);
-            QCOMPARE(YhtjForm->isVisible(), keepOpen);
+            QCOMPARE(YhtjForm->isVisible(), keepOpen || added.isEmpty());
+            QCOMPARE(YhtjForm->Edit1->text(), added.isEmpty() ? name : QString());
             QCOMPARE(YhtjForm->Edit2->text(), added.isEmpty() ? u"9"_s : QString());
         });
-        // The cashier list is reloaded, and its box emptied, by an add only.
-        QCOMPARE(MainForm->ComboBox6->currentText(), added.isEmpty() ? u"admin"_s : QString());
-        QCOMPARE(itemCount(MainForm->ComboBox6, added.value(0, u"admin"_s)), 1);
+        QCOMPARE(MainForm->ComboBox6->currentText(), u"admin"_s);
+        if (!added.isEmpty())
+            QCOMPARE(itemCount(MainForm->ComboBox6, name), 1);
         inModal(XtForm->SpeedButton1, [&](QWidget *) {
             QCOMPARE(YhtjForm->Edit1->text() + YhtjForm->Edit2->text(), QString());
             QCOMPARE(YhtjForm->ComboBox1->currentText(), rights);
             QCOMPARE(YhtjForm->CheckBox1->isChecked(), keepOpen);
         });
     });
-    QCOMPARE(shown(), QStringList{added.isEmpty() ? u"YhtjForm none ok 用户名不能为空！"_s : u"YhtjForm none ok 添加用户成功！"_s});
+    QCOMPARE(MainForm->ComboBox6->currentText(), u"admin"_s);
+    QCOMPARE(shown(), QStringList{u"YhtjForm none ok "_s + (refusal.isEmpty() ? u"添加用户成功！"_s : refusal)});
     QCOMPARE(table(u"username"_s), added.isEmpty() ? kUsers : kUsers + QList<QStringList>{added});
 }
 
@@ -446,7 +472,11 @@ void TestSettings::savePrintContent_data()
                                                 << QStringList{u"谢谢"_s, u"再来"_s, u"电话 1"_s} << QString();
     QTest::newRow("no row yet") << false << u"小店"_s << QStringList() << QString();
     QTest::newRow("a name of 256") << true << QString(256, u'店') << QStringList() << u"“店名”最多255个字符，这里有256个字符."_s;
-    QTest::newRow("a remark of 256 with its line break") << true << u"小店"_s << QStringList(2, QString(127, u'谢'))
+    // A line break is one character, as the box shows it (stored as two).
+    QTest::newRow("a remark of 255 with its line breaks")
+        << true << u"小店"_s << QStringList{QString(127, u'谢'), QString(126, u'谢'), QString()} << QString();
+    QTest::newRow("a remark of 256 with its line break") << true << u"小店"_s
+                                                         << QStringList{QString(127, u'谢'), QString(128, u'谢')}
                                                          << u"“备注”最多255个字符，这里有256个字符."_s;
 }
 
@@ -521,6 +551,199 @@ void TestSettings::rights()
     QCOMPARE(table(u"username"_s)[row].value(2), rightsAfter);
 }
 
+void TestSettings::ordinaryUserChangesOnlyHisOwnPassword_data()
+{
+    QTest::addColumn<int>("loggedIn");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("opens");
+
+    QTest::newRow("普通用户, his own") << 1 << 1 << true;
+    // admin's delivered password is empty: knowing it, a cashier took the
+    // owner's account.
+    QTest::newRow("普通用户, admin") << 1 << 0 << false;
+    QTest::newRow("普通用户, Admin") << 1 << 2 << false;
+    QTest::newRow("other rights, another") << 3 << 1 << false;
+    QTest::newRow("other rights, his own") << 3 << 3 << true;
+    QTest::newRow("管理员, another") << 0 << 1 << true;
+}
+
+void TestSettings::ordinaryUserChangesOnlyHisOwnPassword()
+{
+    QFETCH(int, loggedIn);
+    QFETCH(int, row);
+    QFETCH(bool, opens);
+
+    QVERIFY(testing::loginAs(kUsers[loggedIn][0], kUsers[loggedIn][1]));
+    ui::ListGrid *grid = XtForm->DBGridEh1;
+    QPointer<QWidget> opened; // a dialog that opens where it must not is closed again
+    QTimer watchdog;
+    connect(&watchdog, &QTimer::timeout, this, [&] {
+        if (QWidget *m = QApplication::activeModalWidget(); m && m != XtForm)
+            (opened = m)->close();
+    });
+    inSettings(0, [&] {
+        testing::clickAt(grid->viewport(), rowPoint(grid, row));
+        if (opens) {
+            testing::whileModal([&](QWidget *m) {
+                QCOMPARE(m, YhxgForm);
+                testing::typeInto(YhxgForm->Edit2, kUsers[row][1]);
+                testing::typeInto(YhxgForm->Edit3, u"mine"_s);
+                testing::click(YhxgForm->SpeedButton1);
+            });
+            testing::click(XtForm->SpeedButton2);
+            return;
+        }
+        watchdog.start(100);
+        testing::click(XtForm->SpeedButton2);
+        // Nor through a double-click on the row.
+        testing::doubleClickAt(grid->viewport(), rowPoint(grid, row));
+    });
+    QVERIFY(!opened);
+    const QString refused = u"XtForm warning ok 普通用户只能修改自己的密码！"_s;
+    QCOMPARE(shown(), (opens ? QStringList{u"YhxgForm none ok 修改用户信息成功！"_s} : QStringList{refused, refused}));
+    QCOMPARE(table(u"username"_s)[row].value(1), opens ? u"mine"_s : kUsers[row][1]);
+}
+
+// After three wrong old passwords in a row each answer waits longer (here
+// shrunk to a fifth); meanwhile the dialog takes no input and the program
+// runs on. A right password starts the count again; a dialog
+// closed while it waits gives no answer and opens ready for input.
+void TestSettings::wrongOldPasswordsAreAnsweredSlowly()
+{
+    ui::setPasswordDelayScale(0.2); // 1 s waits 200 ms
+    struct Restore {
+        ~Restore() { ui::setPasswordDelayScale(1); }
+    } restore;
+    ui::ListGrid *grid = XtForm->DBGridEh1;
+    const QString wrong = u"YhxgForm error ok 旧密码输入错误！"_s;
+    inSettings(0, [&] {
+        testing::clickAt(grid->viewport(), rowPoint(grid, 1));
+        testing::whileModal([&](QWidget *) {
+            for (int n = 1; n <= 4; ++n) {
+                testing::typeInto(YhxgForm->Edit2, u"x"_s);
+                QElapsedTimer waited;
+                waited.start();
+                testing::click(YhxgForm->SpeedButton1);
+                if (n <= 3) {
+                    QCOMPARE(shown(), QStringList{wrong});
+                    continue;
+                }
+                // Waiting: no answer, no input, and the event loop runs.
+                QCOMPARE(shown(), QStringList());
+                QVERIFY(!YhxgForm->Edit2->isEnabled() && !YhxgForm->Edit3->isEnabled());
+                QVERIFY(!YhxgForm->SpeedButton1->isEnabled());
+                QVERIFY(YhxgForm->SpeedButton2->isEnabled());
+                bool ticked = false;
+                QTimer::singleShot(0, this, [&ticked] { ticked = true; });
+                QTest::qWait(20);
+                QVERIFY(ticked);
+                QCOMPARE(shown(), QStringList());
+                QTRY_VERIFY(YhxgForm->SpeedButton1->isEnabled());
+                QVERIFY(waited.elapsed() >= 200);
+                QCOMPARE(shown(), QStringList{wrong});
+                QVERIFY(YhxgForm->Edit2->isEnabled() && YhxgForm->Edit2->text().isEmpty());
+                QCOMPARE(QApplication::focusWidget(), YhxgForm->Edit2);
+            }
+            // The fifth waits too; closed meanwhile, no answer comes.
+            testing::typeInto(YhxgForm->Edit2, u"x"_s);
+            testing::click(YhxgForm->SpeedButton1);
+            QVERIFY(!YhxgForm->SpeedButton1->isEnabled());
+            testing::click(YhxgForm->SpeedButton2);
+        });
+        testing::click(XtForm->SpeedButton2);
+        QTest::qWait(500);
+        QCOMPARE(shown(), QStringList());
+        testing::whileModal([&](QWidget *) {
+            QVERIFY(YhxgForm->SpeedButton1->isEnabled() && YhxgForm->Edit2->isEnabled());
+            // The sixth wrong one in a row waits; the right one, after it, is
+            // answered at once and starts the count again.
+            testing::typeInto(YhxgForm->Edit2, u"x"_s);
+            testing::click(YhxgForm->SpeedButton1);
+            QCOMPARE(shown(), QStringList());
+            QTRY_VERIFY(YhxgForm->SpeedButton1->isEnabled());
+            QCOMPARE(shown(), QStringList{wrong});
+            testing::typeInto(YhxgForm->Edit2, u"3"_s);
+            testing::typeInto(YhxgForm->Edit3, u"4"_s);
+            testing::click(YhxgForm->SpeedButton1);
+            QCOMPARE(shown(), QStringList{u"YhxgForm none ok 修改用户信息成功！"_s});
+        });
+        testing::click(XtForm->SpeedButton2);
+        testing::whileModal([&](QWidget *) {
+            testing::typeInto(YhxgForm->Edit2, u"x"_s);
+            testing::click(YhxgForm->SpeedButton1);
+            QCOMPARE(shown(), QStringList{wrong});
+        });
+        testing::click(XtForm->SpeedButton2);
+    });
+    QCOMPARE(table(u"username"_s)[1], (QStringList{u"张三"_s, u"4"_s, u"普通用户"_s}));
+}
+
+void TestSettings::priceBoxes_data()
+{
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("refusal"); // empty: stored
+
+    const QString range = u"“单价”超出范围：数值的绝对值须小于900000000000000（900万亿）."_s;
+    QTest::newRow("1 and 309 zeros") << u"1"_s + QString(309, u'0') << range;
+    QTest::newRow("1e400") << u"1e400"_s << range;
+    QTest::newRow("the sums' limit") << u"900000000000000"_s << range;
+    QTest::newRow("just below the limit") << u"899999999999999"_s << QString();
+    QTest::newRow("negative") << u"-5"_s << u"“单价”不能是负数：-5."_s;
+    QTest::newRow("negative, tiny") << u"-0.001"_s << u"“单价”不能是负数：-0.001."_s;
+    QTest::newRow("minus zero") << u"-0"_s << QString();
+    QTest::newRow("a price") << u"12.5"_s << QString();
+    QTest::newRow("not a number") << u"12,5"_s << u"'12,5' is not a valid floating point value."_s;
+}
+
+// One rule for every price box: the two product dialogs' and the main
+// window's 单价, each given the text as pasted (the keys could not type it).
+void TestSettings::priceBoxes()
+{
+    QFETCH(QString, pasted);
+    QFETCH(QString, refusal);
+
+    QGuiApplication::clipboard()->setText(pasted);
+    const QString stored = refusal.isEmpty() ? numtext::general(numtext::parse(pasted)) : QString();
+    const QString refused = u"display error ok "_s + refusal;
+
+    // 添加新商品
+    inSettings(1, [&] {
+        testing::click(XtForm->SpeedButton4);
+        testing::typeInto(SptjForm->Edit1, u"新品"_s);
+        QVERIFY(testing::pasteFromMenu(SptjForm->Edit2));
+        QCOMPARE(SptjForm->Edit2->text(), pasted);
+        testing::click(SptjForm->SpeedButton1);
+        SptjForm->close();
+    });
+    QCOMPARE(shown(), QStringList{refusal.isEmpty() ? u"SptjForm none ok 添加商品成功！"_s : refused});
+    QCOMPARE(table(u"spxx"_s).value(kProducts.size()),
+             (refusal.isEmpty() ? QStringList{u"新品"_s, stored} : QStringList()));
+
+    // 修改商品信息, on 可乐 (3)
+    ui::ListGrid *grid = XtForm->DBGridEh2;
+    inSettings(1, [&] {
+        testing::clickAt(grid->viewport(), rowPoint(grid, 0));
+        testing::whileModal([&](QWidget *) {
+            testing::clearByKeys(SpxgForm->Edit2);
+            QVERIFY(testing::pasteFromMenu(SpxgForm->Edit2));
+            testing::click(SpxgForm->SpeedButton1);
+        });
+        testing::click(XtForm->SpeedButton5);
+    });
+    QCOMPARE(shown(), QStringList{refusal.isEmpty() ? u"SpxgForm none ok 修改商品信息成功！"_s : refused});
+    QCOMPARE(table(u"spxx"_s)[0], (QStringList{u"可乐"_s, refusal.isEmpty() ? stored : u"3"_s}));
+
+    // The main window's 单价, then 添加.
+    const int lines = testing::scalar(u"select count(*) from xsxx"_s).toInt();
+    testing::typeInto(MainForm->ComboBox1, u"别的"_s);
+    QVERIFY(testing::pasteFromMenu(MainForm->Edit3));
+    testing::click(MainForm->SpeedButton2);
+    const QStringList messages = shown();
+    QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), lines + (refusal.isEmpty() ? 1 : 0));
+    // (A text that is no number is refused as the amounts follow the paste, too.)
+    QCOMPARE(messages.isEmpty() ? QString() : messages.last(), refusal.isEmpty() ? QString() : refused);
+}
+
 void TestSettings::closingReloadsTheMainLists()
 {
     testing::exec(u"insert into spxx values ('新品', 1)"_s);
@@ -529,7 +752,11 @@ void TestSettings::closingReloadsTheMainLists()
     testing::typeInto(MainForm->ComboBox1, u"可乐"_s);
     inSettings(2, [] { testing::typeInto(XtForm->Edit1, u"未存"_s); });
     QCOMPARE(itemCount(MainForm->ComboBox1, u"新品"_s) + itemCount(MainForm->ComboBox6, u"新人"_s), 2);
-    QCOMPARE(MainForm->ComboBox1->currentText() + MainForm->ComboBox6->currentText(), QString());
+    // The product box is emptied; the cashier stays, or the next sales would
+    // be archived with none.
+    QCOMPARE(MainForm->ComboBox1->currentText(), QString());
+    QCOMPARE(MainForm->ComboBox6->currentText(), u"admin"_s);
+    QCOMPARE(MainForm->ComboBox6->currentIndex(), MainForm->ComboBox6->findText(u"admin"_s));
     // Opened again: the users tab in front, the unsaved text still there, nothing stored.
     testing::whileModal([](QWidget *) { QCOMPARE(XtForm->PageControl1->currentIndex(), 0); });
     testing::click(MainForm->SpeedButton1);

@@ -5,7 +5,6 @@
 #include "app/Application.h"
 #include "app/Forms.h"
 #include "app/LoginUnit.h"
-#include "store/InstanceLock.h"
 #include "support/DamagedFiles.h"
 #include "support/TestSupport.h"
 #include "ticket/MainUnit.h"
@@ -63,12 +62,12 @@ int startProgram(bool *loginShown = nullptr)
     return code;
 }
 
-// Whether the process holds the lock on the file (read from the kernel's
+// Whether the process holds its lock on the file (read from the kernel's
 // table, so that looking never takes the lock itself).
-bool holdsLock(qint64 pid, const QString &lockFile)
+bool holdsLock(qint64 pid, const QString &file)
 {
     struct stat st {};
-    if (::stat(QFile::encodeName(lockFile).constData(), &st) != 0)
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
         return false;
     QFile locks(u"/proc/locks"_s);
     if (!locks.open(QIODevice::ReadOnly))
@@ -102,7 +101,11 @@ private slots:
     void unwritableDatabaseIsToldAtStart();
     void fileInWalModeStartsAsOneFile();
     void startsAgainAfterAnEnd();
+    void olderFileGainsTheCatalogueIndex();
+    void secondProgramOnTheSameFileIsRefused_data();
     void secondProgramOnTheSameFileIsRefused();
+    void folderPathLongerThanTheEngineTakes_data();
+    void folderPathLongerThanTheEngineTakes();
 
 private:
     std::optional<testing::TempWorkDir> work_;
@@ -229,8 +232,44 @@ void TestDatabase::startsAgainAfterAnEnd()
     QVERIFY(prompts_->log().isEmpty());
 }
 
+// A data.mdb of an earlier version has no index on the product names; the
+// start adds it (a product is learnt by its exact name through it), and keeps
+// every row.
+void TestDatabase::olderFileGainsTheCatalogueIndex()
+{
+    const QString path = work_->file(u"data.mdb"_s);
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    testing::exec(u"drop index spxx_品名"_s);
+    testing::exec(u"insert into spxx values ('苹果', 3)"_s);
+    const QString indexes = u"select count(*) from sqlite_master where type = 'index' and tbl_name = 'spxx'"_s;
+    QCOMPARE(testing::scalar(indexes).toInt(), 0);
+
+    bool loginShown = false;
+    QCOMPARE(startProgram(&loginShown), 0);
+    QVERIFY(loginShown);
+    QVERIFY(prompts_->log().isEmpty());
+    QCOMPARE(testing::scalar(u"select sql from sqlite_master where name = 'spxx_品名'"_s).toString(),
+             u"CREATE INDEX \"spxx_品名\" ON \"spxx\"(\"品名\") WHERE \"品名\" IS NOT NULL"_s);
+    QCOMPARE(testing::rows(u"select 品名, 单价 from spxx"_s), (QList<QStringList>{{u"苹果"_s, u"3"_s}}));
+    QCOMPARE(testing::scalar(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+}
+
+void TestDatabase::secondProgramOnTheSameFileIsRefused_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("the same folder") << u"folder"_s;
+    QTest::newRow("a symbolic link to the file") << u"symlink"_s;
+    QTest::newRow("a hard link to the file") << u"hardlink"_s;
+    QTest::newRow("a symbolic link to the folder") << u"folder symlink"_s;
+}
+
+// However the second copy reaches the first one's data.mdb, it is refused
+// before it writes anything (it would empty the first one's working ticket).
 void TestDatabase::secondProgramOnTheSameFileIsRefused()
 {
+    QFETCH(QString, way);
+
     const QString path = work_->file(u"data.mdb"_s);
     QVERIFY(QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), path));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
@@ -245,20 +284,46 @@ void TestDatabase::secondProgramOnTheSameFileIsRefused()
     first.setProcessEnvironment(env);
     first.start();
     QVERIFY(first.waitForStarted());
-    const QString lockFile = store::InstanceLock::lockPathFor(path);
-    QTRY_VERIFY_WITH_TIMEOUT(holdsLock(first.processId(), lockFile), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(holdsLock(first.processId(), path), 20000);
     testing::exec(u"insert into xsxx (品名) values ('第一个程序的行')"_s);
+    // No lock file beside data.mdb (only the program's log): the lock is on
+    // the file itself.
+    QStringList beside = QDir(work_->path()).entryList(QDir::Files | QDir::Hidden);
+    beside.removeAll(u"velmora.log"_s);
+    QCOMPARE(beside, QStringList{u"data.mdb"_s});
 
+    // The second copy's folder, and the data.mdb it finds there.
+    QString folder = work_->path();
+    if (way == u"symlink"_s || way == u"hardlink"_s) {
+        folder = work_->file(u"till2"_s);
+        QVERIFY(QDir().mkpath(folder));
+        const QByteArray target = QFile::encodeName(path);
+        const QByteArray name = QFile::encodeName(folder + u"/data.mdb"_s);
+        QCOMPARE(way == u"symlink"_s ? ::symlink(target.constData(), name.constData())
+                                     : ::link(target.constData(), name.constData()),
+                 0);
+    } else if (way == u"folder symlink"_s) {
+        folder = work_->file(u"shortcut"_s);
+        QVERIFY(QFile::link(work_->path(), folder));
+    }
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder));
+    // The file as the program finds it there (a folder reached through a
+    // link is the folder itself to the current directory).
+    const QString found = QDir::current().filePath(u"data.mdb"_s);
     bool loginShown = true;
-    QCOMPARE(startProgram(&loginShown), 1);
+    const int code = startProgram(&loginShown);
+    QDir::setCurrent(before);
+    QCOMPARE(code, 1);
     QVERIFY(!loginShown);
     QCOMPARE(prompts_->log().size(), 1);
     const msg::Prompt &p = prompts_->log().first();
     QCOMPARE(p.icon, msg::Icon::Error);
-    QVERIFY2(p.text.contains(QDir::toNativeSeparators(path)), qPrintable(p.text));
+    QVERIFY2(p.text.contains(QDir::toNativeSeparators(found)), qPrintable(p.text));
     QVERIFY2(p.text.contains(u"不能同时运行两个"_s), qPrintable(p.text));
     // The first program's working ticket was left alone.
     QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 1);
+    QVERIFY(holdsLock(first.processId(), path));
 
     // A shop's second till with its own data.mdb in another folder starts.
     {
@@ -273,11 +338,75 @@ void TestDatabase::secondProgramOnTheSameFileIsRefused()
     const qint64 pid = first.processId();
     first.kill();
     QVERIFY(first.waitForFinished());
-    QVERIFY(!holdsLock(pid, lockFile));
+    QVERIFY(!holdsLock(pid, path));
     prompts_->clear();
-    QCOMPARE(startProgram(&loginShown), 0);
+    QVERIFY(QDir::setCurrent(folder));
+    const int again = startProgram(&loginShown);
+    QDir::setCurrent(before);
+    QCOMPARE(again, 0);
     QVERIFY(loginShown);
     QVERIFY(prompts_->log().isEmpty());
+}
+
+void TestDatabase::folderPathLongerThanTheEngineTakes_data()
+{
+    QTest::addColumn<int>("extra"); // bytes past the longest folder path SQLite takes
+    QTest::newRow("the longest it takes") << 0;
+    QTest::newRow("one byte longer") << 1;
+    QTest::newRow("Chinese names, longer") << 30;
+}
+
+// SQLite takes a file name of at most 512 bytes, its journal's ("-journal"
+// added) included. A longer folder path is refused at start, saying so,
+// rather than failing at the first sale with "unable to open database file".
+void TestDatabase::folderPathLongerThanTheEngineTakes()
+{
+    QFETCH(int, extra);
+
+    const int longest = 512 - int(sizeof("-journal") - 1) - int(sizeof("/data.mdb") - 1);
+    const QByteArray base = QFile::encodeName(QFileInfo(work_->path()).canonicalFilePath());
+    const int wanted = longest + extra;
+    QVERIFY(base.size() + 20 < wanted);
+    // Folders of at most 100 bytes each, down to the length wanted; a
+    // Chinese name counts three bytes a character.
+    const QString piece = extra >= 30 ? u"销售小票数据文件夹"_s : QString(99, u'a');
+    QByteArray folder = base;
+    while (folder.size() < wanted) {
+        const int room = wanted - folder.size() - 1;
+        QByteArray name = QFile::encodeName(piece);
+        if (name.size() > room)
+            name = QByteArray(room, 'b');
+        folder += '/' + name;
+    }
+    QCOMPARE(folder.size(), wanted);
+    const QString path = QFile::decodeName(folder);
+    QVERIFY(QDir().mkpath(path));
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), path + u"/data.mdb"_s));
+    QFile::setPermissions(path + u"/data.mdb"_s, QFile::ReadOwner | QFile::WriteOwner);
+
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(path));
+    bool loginShown = false;
+    const int code = startProgram(&loginShown);
+    if (extra == 0) {
+        // The longest path works through a sale's writes, not just the start.
+        testing::exec(u"insert into xsxx (品名) values ('行')"_s);
+    }
+    QDir::setCurrent(before);
+    if (extra == 0) {
+        QCOMPARE(code, 0);
+        QVERIFY(loginShown);
+        QVERIFY(prompts_->log().isEmpty());
+        return;
+    }
+    QCOMPARE(code, 1);
+    QVERIFY(!loginShown);
+    QCOMPARE(prompts_->log().size(), 1);
+    const msg::Prompt &p = prompts_->log().first();
+    QCOMPARE(p.icon, msg::Icon::Error);
+    QVERIFY2(p.text.contains(u"路径太长"_s), qPrintable(p.text));
+    QVERIFY2(p.text.contains(u"有%1字节"_s.arg(wanted)), qPrintable(p.text));
+    QVERIFY2(p.text.contains(u"最多只能有%1字节"_s.arg(longest)), qPrintable(p.text));
 }
 
 QTEST_MAIN(TestDatabase)

@@ -6,8 +6,10 @@
 #include "app/LoginUnit.h"
 #include "history/XstjUnit.h"
 #include "ticket/MainUnit.h"
+#include "ui/PasswordGate.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QScreen>
 #include <QStandardPaths>
@@ -108,6 +110,8 @@ private slots:
     void adminOnDeliveredDatabase();
     void wrongPassword_data();
     void wrongPassword();
+    void wrongPasswordsAreAnsweredSlowly();
+    void givingUpWhileAnAnswerWaits();
     void rightsOfTheUser_data();
     void rightsOfTheUser();
     void namesContainingOneAnother_data();
@@ -241,6 +245,79 @@ void TestLogin::wrongPassword()
     QCOMPARE(prompts.log().size(), 1);
     QCOMPARE(MainForm->ComboBox6->currentText(), u"admin"_s);
     QCOMPARE(MainForm->statusPanel(1), u"  用户权限：管理员"_s);
+}
+
+// Guessing is slow: after three wrong passwords in a row each answer waits
+// longer (the waits shrunk to a fifth here). While it waits, the window takes
+// no password, no user and no 确定, the program runs on, and 关闭 still ends it.
+void TestLogin::wrongPasswordsAreAnsweredSlowly()
+{
+    testing::exec(u"update username set 密码 = 'Abc' where 用户名 = 'admin'"_s);
+    start();
+    ui::setPasswordDelayScale(0.2);
+    struct Restore {
+        ~Restore() { ui::setPasswordDelayScale(1); }
+    } restore;
+    testing::Prompts &prompts = *prompts_;
+
+    QList<bool> atOnce;
+    QList<qint64> waits;
+    const bool ok = runLogin([&](TLoginForm *form) {
+        for (int n = 1; n <= 5; ++n) {
+            typePassword(form, u"abc"_s);
+            const qsizetype before = prompts.log().size();
+            QElapsedTimer clock;
+            clock.start();
+            testing::click(form->SpeedButton1);
+            atOnce << (prompts.log().size() == before + 1);
+            if (atOnce.last())
+                continue;
+            QVERIFY(!form->Edit1->isEnabled() && !form->ComboBox1->isEnabled());
+            QVERIFY(!form->SpeedButton1->isEnabled());
+            QVERIFY(form->SpeedButton2->isEnabled());
+            bool ticked = false;
+            QTimer::singleShot(0, form, [&ticked] { ticked = true; });
+            QTest::qWait(20);
+            QVERIFY(ticked);
+            QCOMPARE(prompts.log().size(), before);
+            QTRY_COMPARE_WITH_TIMEOUT(prompts.log().size(), before + 1, 10000);
+            waits << clock.elapsed();
+            checkWrongPasswordPrompt(prompts.log().last());
+            QVERIFY(form->Edit1->isEnabled() && form->SpeedButton1->isEnabled());
+            QCOMPARE(form->Edit1->text(), QString());
+            QCOMPARE(QApplication::focusWidget(), form->Edit1);
+        }
+        // The right password after all that gets in at once.
+        typePassword(form, u"Abc"_s);
+        testing::click(form->SpeedButton1);
+    });
+    QCOMPARE(atOnce, (QList<bool>{true, true, true, false, false}));
+    QCOMPARE(waits.size(), 2);
+    QVERIFY2(waits[0] >= 200 && waits[1] >= 400, qPrintable(u"%1 ms, %2 ms"_s.arg(waits[0]).arg(waits[1])));
+    QVERIFY(ok);
+    QCOMPARE(prompts.log().size(), 5);
+    QCOMPARE(MainForm->ComboBox6->currentText(), u"admin"_s);
+}
+
+// Giving up while a wrong password waits for its answer ends the login.
+void TestLogin::givingUpWhileAnAnswerWaits()
+{
+    start();
+    ui::setPasswordDelayScale(0.2);
+    struct Restore {
+        ~Restore() { ui::setPasswordDelayScale(1); }
+    } restore;
+    const bool ok = runLogin([&](TLoginForm *form) {
+        for (int n = 1; n <= 4; ++n) {
+            typePassword(form, u"x"_s);
+            testing::click(form->SpeedButton1);
+        }
+        QVERIFY(!form->SpeedButton1->isEnabled());
+        testing::click(form->SpeedButton2);
+    });
+    QVERIFY(!ok);
+    QTest::qWait(400);
+    QCOMPARE(prompts_->log().size(), 3);
 }
 
 void TestLogin::rightsOfTheUser_data()

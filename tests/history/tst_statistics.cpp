@@ -114,6 +114,7 @@ private slots:
     void footerSums();
     void sumsThatDoNotFit();
     void largeSumsShownWhole();
+    void rowNumbersOfAMillionShownWhole();
 
     void deleteTicket_data();
     void deleteTicket();
@@ -532,8 +533,31 @@ void TestStatistics::rights()
     QCOMPARE(menuDelete, mayDelete);
     QCOMPARE(count(u"xstj"_s), mayDelete ? 1 : 3); // the menu and the button deleted one each
     QCOMPARE(afterQuery.size(), mayDelete ? 1 : 2);
-    QVERIFY(QFile::exists(file + u".xls"_s));
+    QVERIFY(QFile::exists(file + u".xlsx"_s));
     QVERIFY(prompts_->texts().endsWith(u"成功导出全部数据!"_s));
+}
+
+// An archive of a million tickets: the last 序号 is seven digits, shown whole
+// (the column is as wide as the grid's own measure of its cell asks).
+void TestStatistics::rowNumbersOfAMillionShownWhole()
+{
+    testing::exec(u"WITH RECURSIVE n(i) AS (SELECT 4 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
+                  "INSERT INTO xstj (单号, 时间, 数量, 金额, 折后, 收银员) "
+                  "SELECT printf('2025%010d', i), '2025-01-01 00:00:00', 1, 1, 1, 'admin' FROM n"_s);
+    QString last;
+    int width = 0, needed = 0;
+    inStatistics([&] {
+        ui::ListGrid *grid = XstjForm->DBGridEh1;
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QApplication::processEvents();
+        last = grid->model()->index(grid->model()->rowCount() - 1, 0).data().toString();
+        width = grid->columnWidth(0);
+        // The rows in view, the last among them (the view measures them).
+        needed = static_cast<QAbstractItemView *>(grid)->sizeHintForColumn(0);
+    });
+    QCOMPARE(last, u"1000000"_s);
+    QVERIFY2(width >= needed, qPrintable(u"序号 is %1 wide, its cells need %2"_s.arg(width).arg(needed)));
 }
 
 QTEST_MAIN(TestStatistics)

@@ -15,6 +15,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -52,6 +54,7 @@ private slots:
     void missingFileIsNeverCreated();
     void damagedFileIsRefused_data();
     void damagedFileIsRefused();
+    void oneInstanceLockPerFile_data();
     void oneInstanceLockPerFile();
     void runtimeStringNamesCurrentFolder_data();
     void runtimeStringNamesCurrentFolder();
@@ -164,24 +167,58 @@ void TestConnection::damagedFileIsRefused()
     QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"data.mdb"_s});
 }
 
+void TestConnection::oneInstanceLockPerFile_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("held");
+
+    QTest::newRow("the same name") << u"same"_s << true;
+    QTest::newRow("another spelling of the folder") << u"dots"_s << true;
+    QTest::newRow("a symbolic link") << u"symlink"_s << true;
+    QTest::newRow("a hard link") << u"hardlink"_s << true;
+    QTest::newRow("a copy in another folder") << u"copy"_s << false;
+}
+
+// The lock is the file's, whatever name reaches it, and nothing is made
+// beside the file for it.
 void TestConnection::oneInstanceLockPerFile()
 {
+    QFETCH(QString, way);
+    QFETCH(bool, held);
+
     testing::TempWorkDir work;
     const QString other = work.file(u"other"_s);
     QVERIFY(QDir().mkpath(other));
     const QString here = work.file(u"data.mdb"_s);
+    QString there = other + u"/data.mdb"_s;
+    const QByteArray target = QFile::encodeName(here);
+    const QByteArray name = QFile::encodeName(there);
+    if (way == u"same"_s)
+        there = here;
+    else if (way == u"dots"_s)
+        there = other + u"/../data.mdb"_s;
+    else if (way == u"symlink"_s)
+        QCOMPARE(::symlink(target.constData(), name.constData()), 0);
+    else if (way == u"hardlink"_s)
+        QCOMPARE(::link(target.constData(), name.constData()), 0);
+    else
+        QVERIFY(QFile::copy(here, there));
 
     store::InstanceLock first;
     QCOMPARE(first.acquire(here), store::InstanceLock::Result::Acquired);
-    QVERIFY(QFile::exists(here + u".lock"_s));
+    QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"data.mdb"_s});
     store::InstanceLock second;
-    QCOMPARE(second.acquire(here), store::InstanceLock::Result::HeldElsewhere);
-    QVERIFY(!second.held());
-    // Another shop's file in another folder is not held.
-    store::InstanceLock elsewhere;
-    QCOMPARE(elsewhere.acquire(other + u"/data.mdb"_s), store::InstanceLock::Result::Acquired);
+    QCOMPARE(second.acquire(there),
+             held ? store::InstanceLock::Result::HeldElsewhere : store::InstanceLock::Result::Acquired);
+    QCOMPARE(second.held(), !held);
+    // Let go by the first, the file is free for the second.
     first.release();
-    QCOMPARE(second.acquire(here), store::InstanceLock::Result::Acquired);
+    second.release();
+    QCOMPARE(second.acquire(there), store::InstanceLock::Result::Acquired);
+    // A file that is not there cannot be locked, and says why.
+    store::InstanceLock missing;
+    QCOMPARE(missing.acquire(work.file(u"none/data.mdb"_s)), store::InstanceLock::Result::Unavailable);
+    QVERIFY(!missing.errorText().isEmpty());
 }
 
 void TestConnection::runtimeStringNamesCurrentFolder_data()

@@ -374,6 +374,9 @@ void TestTicketEntry::catalogueLearning_data()
         << Rows{{u"苹果"_s, u"4.5"_s}, {u"香蕉"_s, u"2"_s}};
     QTest::newRow("new name appends") << Rows{{u"苹果"_s, u"3"_s}} << u"梨"_s
                                       << Rows{{u"苹果"_s, u"3"_s}, {u"梨"_s, u"4.5"_s}};
+    QTest::newRow("exact name first, a longer one after")
+        << Rows{{u"香蕉"_s, u"2"_s}, {u"苹果"_s, u"3"_s}, {u"红苹果"_s, u"5"_s}} << u"苹果"_s
+        << Rows{{u"香蕉"_s, u"2"_s}, {u"苹果"_s, u"4.5"_s}, {u"红苹果"_s, u"5"_s}};
     QTest::newRow("longer name first appends")
         << Rows{{u"红苹果"_s, u"5"_s}, {u"苹果"_s, u"3"_s}} << u"苹果"_s
         << Rows{{u"红苹果"_s, u"5"_s}, {u"苹果"_s, u"3"_s}, {u"苹果"_s, u"4.5"_s}};

@@ -15,8 +15,10 @@
 #include "ui/ListChoice.h"
 #include "ui/OneLine.h"
 #include "ui/ListGrid.h"
+#include "ui/PasswordGate.h"
 
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -119,6 +121,11 @@ private slots:
     void listChoiceOnlyFromTheList();
 
     void pickListFilledInOneStep();
+    void pickListReadsOnDemand_data();
+    void pickListReadsOnDemand();
+    void wrongPasswordDelay_data();
+    void wrongPasswordDelay();
+    void titlesShowNoSortArrow();
     void oneLine_data();
     void oneLine();
     void oneLineBoxTakesPastedText();
@@ -467,14 +474,16 @@ void TestFramework::fillPickList()
             box.setEditText(u"正在输入"_s);
 
         ui::fillPickList(&box, query, distinct);
+        QAbstractItemModelTester tester(box.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         const QStringList expected = engineOrder();
         QCOMPARE(expected.size(), 4);
         QCOMPARE(items(box), expected);
         QCOMPARE(box.currentText(), QString());
         QCOMPARE(box.currentIndex(), -1);
-        QCOMPARE(query.sql(), distinct);
+        // The query lists the table's rows: empty exactly when the list is.
         QVERIFY(query.isActive());
-        QCOMPARE(query.recordCount(), 4);
+        QCOMPARE(query.listing(), store::Listing::all(u"spxx"_s));
+        QVERIFY(!query.isEmpty());
 
         // A reload shows a product added meanwhile, and each name still once.
         testing::exec(u"insert into spxx (品名, 单价) values ('牛奶', 4)"_s);
@@ -484,6 +493,113 @@ void TestFramework::fillPickList()
         QCOMPARE(box.currentText(), QString());
         testing::exec(u"delete from spxx where 品名 = '牛奶'"_s);
     }
+
+    QComboBox box;
+    testing::exec(u"delete from spxx"_s);
+    ui::fillPickList(&box, query, distinct);
+    QCOMPARE(box.count(), 0);
+    QVERIFY(query.isEmpty());
+}
+
+void TestFramework::pickListReadsOnDemand_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::newRow("products, in the order of their first rows") << u"products"_s;
+    QTest::newRow("cashiers of the archive, through their index") << u"cashiers"_s;
+    QTest::newRow("ticket numbers, ascending") << u"tickets"_s;
+}
+
+// A long list is read as it is reached: its first page when it is filled,
+// more as the arrow keys or the scrolled open list reach its end, the rest on
+// End; each value once, in its order, and the model stays sound throughout.
+void TestFramework::pickListReadsOnDemand()
+{
+    QFETCH(QString, list);
+
+    constexpr int kValues = 3000;
+    testing::TempWorkDir dir;
+    // Every fifth row repeats an earlier value: listed once. Written out of
+    // order, so that the two orders differ.
+    const QString table = list == u"products"_s ? u"spxx"_s : u"xstj"_s;
+    const QString column = list == u"products"_s ? u"品名"_s : list == u"cashiers"_s ? u"收银员"_s : u"单号"_s;
+    testing::exec(u"delete from %1"_s.arg(table));
+    testing::exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+                  "INSERT INTO %1 (%2) SELECT CASE WHEN i % 5 = 0 THEN printf('名%06d', (i / 5 * 7919) % ?) "
+                  "ELSE printf('名%06d', ((i - i / 5) * 7919) % ?) END FROM n"_s.arg(table, column),
+                  {kValues * 5 / 4, kValues, kValues});
+    QStringList expected;
+    const QString order = list == u"tickets"_s ? u" order by %1"_s.arg(column) : QString();
+    // The engine's own order for the pick list's text.
+    for (const QStringList &row : testing::rows(u"select distinct %1 from %2%3"_s.arg(column, table, order)))
+        expected << row.value(0);
+    QCOMPARE(expected.size(), kValues);
+    QStringList ascending = expected;
+    ascending.sort();
+    // Without an index (the catalogue's leaves out nulls, so the engine does
+    // not list through it) the engine lists the values as their first rows come.
+    QCOMPARE(expected == ascending, list != u"products"_s);
+
+    Connection connection;
+    Query query(connection, u"select * from spxx"_s);
+    QWidget window;
+    auto *box = new QComboBox(&window);
+    box->setEditable(true);
+    ui::onListChoice(box, [] {}); // as the program's lists
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto fill = [&] {
+        if (list == u"tickets"_s)
+            ui::fillPickListByPages(box, connection, table, column);
+        else
+            ui::fillPickList(box, query, u"Select Distinct %1 From %2"_s.arg(column, table));
+    };
+    fill();
+    auto items = [box] {
+        QStringList names;
+        for (int i = 0; i < box->count(); ++i)
+            names << box->itemText(i);
+        return names;
+    };
+
+    const int firstPage = box->count();
+    QVERIFY2(firstPage >= 100 && firstPage < kValues, qPrintable(QString::number(firstPage)));
+    QCOMPARE(items(), expected.mid(0, firstPage));
+
+    // Down from the last value read reads on.
+    box->setFocus();
+    ui::setListText(box, expected[firstPage - 2]);
+    QTest::keyClick(box, Qt::Key_Down);
+    QCOMPARE(box->currentText(), expected[firstPage - 1]);
+    QVERIFY(box->count() > firstPage);
+    QTest::keyClick(box, Qt::Key_Down);
+    QCOMPARE(box->currentText(), expected[firstPage]);
+    QCOMPARE(items(), expected.mid(0, box->count()));
+
+    // The open list scrolled to its end reads on.
+    const int before = box->count();
+    box->showPopup();
+    QVERIFY(QTest::qWaitForWindowExposed(box->view()));
+    box->view()->scrollToBottom();
+    QTRY_VERIFY(box->count() > before);
+    QCOMPARE(items(), expected.mid(0, box->count()));
+
+    // End goes to the last value of all.
+    QTest::keyClick(box->view(), Qt::Key_End);
+    QCOMPARE(items(), expected);
+    QCOMPARE(box->view()->currentIndex().row(), kValues - 1);
+    box->hidePopup();
+
+    // Filled again: the first page alone, the text empty.
+    fill();
+    QCOMPARE(box->count(), firstPage);
+    QCOMPARE(box->currentText(), QString());
+
+    // The model is sound as it is filled and grows.
+    QAbstractItemModelTester tester(box->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    fill();
+    box->showPopup();
+    QTest::keyClick(box->view(), Qt::Key_End);
+    QCOMPARE(items(), expected);
 }
 
 void TestFramework::gridCountsWhenShown_data()
@@ -711,32 +827,83 @@ void TestFramework::listChoiceOnlyFromTheList()
     QTest::qWait(20);
     QCOMPARE(w.chosen, chosen);
 }
-// A long catalogue reaches the list as one reset of its model, not one
-// insertion (and one accessibility event) per name.
+// A refill reaches the list as one reset of its model, not one insertion (and
+// one accessibility event) per name.
 void TestFramework::pickListFilledInOneStep()
 {
     testing::TempWorkDir dir;
-    testing::exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+    testing::exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) "
                   "INSERT INTO spxx (品名, 单价) SELECT '商品' || i, 1 FROM n"_s);
     Connection connection;
     Query query(connection, u"select * from spxx"_s);
     QComboBox box;
     box.setEditable(true);
     ui::fillPickList(&box, query, u"Select Distinct 品名 From spxx"_s);
-    QCOMPARE(box.count(), 3000);
+    QCOMPARE(box.count(), 100);
 
     testing::exec(u"insert into spxx (品名, 单价) values ('牛奶', 4)"_s);
     int inserted = 0, resets = 0;
     connect(box.model(), &QAbstractItemModel::rowsInserted, this, [&] { ++inserted; });
     connect(box.model(), &QAbstractItemModel::modelReset, this, [&] { ++resets; });
     ui::fillPickList(&box, query, u"Select Distinct 品名 From spxx"_s);
-    QCOMPARE(box.count(), 3001);
+    QCOMPARE(box.count(), 101);
     QCOMPARE(box.itemText(0), u"商品1"_s);
-    QCOMPARE(box.itemText(3000), u"牛奶"_s);
+    QCOMPARE(box.itemText(100), u"牛奶"_s);
     QCOMPARE(inserted, 0);
-    QCOMPARE(resets, 2); // emptied, then filled
+    QCOMPARE(resets, 1);
     QCOMPARE(box.currentIndex(), -1);
     QCOMPARE(box.currentText(), QString());
+}
+
+void TestFramework::wrongPasswordDelay_data()
+{
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<int>("seconds");
+
+    QTest::newRow("first") << 1 << 0;
+    QTest::newRow("third") << 3 << 0;
+    QTest::newRow("fourth") << 4 << 1;
+    QTest::newRow("fifth") << 5 << 2;
+    QTest::newRow("sixth") << 6 << 4;
+    QTest::newRow("ninth") << 9 << 32;
+    QTest::newRow("tenth: a minute at most") << 10 << 60;
+    QTest::newRow("hundredth") << 100 << 60;
+    QTest::newRow("two thousand millionth") << 2000000000 << 60;
+}
+
+void TestFramework::wrongPasswordDelay()
+{
+    QFETCH(int, failures);
+    QFETCH(int, seconds);
+    QCOMPARE(ui::wrongPasswordDelay(failures).count(), seconds * 1000LL);
+}
+
+// A grid's rows keep their list's order, so a click on a title sorts
+// nothing, and no title shows a sort arrow.
+void TestFramework::titlesShowNoSortArrow()
+{
+    testing::TempWorkDir dir;
+    for (const QString &name : {u"b"_s, u"a"_s, u"c"_s})
+        testing::exec(u"insert into xsxx (品名, 数量) values (?, 1)"_s, {name});
+    Connection connection;
+    Query query(connection, u"select * from xsxx"_s);
+    query.open();
+    QWidget window;
+    auto *grid = new ui::ListGrid(query, {{u"序号"_s, QString(), 45, false}, {u"品名"_s, u"品名"_s, 200, false}},
+                                  &window);
+    grid->resize(300, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QHeaderView *header = grid->horizontalHeader();
+    for (int section : {1, 1, 0}) {
+        const QRect title(header->sectionViewportPosition(section), 0, header->sectionSize(section), header->height());
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, title.center());
+        QVERIFY(!header->isSortIndicatorShown());
+    }
+    QStringList names;
+    for (int r = 0; r < grid->model()->rowCount(); ++r)
+        names << grid->model()->index(r, 1).data().toString();
+    QCOMPARE(names, (QStringList{u"b"_s, u"a"_s, u"c"_s}));
 }
 
 void TestFramework::oneLine_data()
