@@ -1,11 +1,10 @@
 #include "print/Cups.h"
 
+#include "print/OffTheLoop.h"
 #include "report/Output.h"
 #include "store/AppError.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QRegularExpression>
 #include <atomic>
@@ -289,37 +288,16 @@ private:
     bool broken_ = false;
 };
 
-// Runs the work on a worker thread and returns when it is done; the calling
-// thread handles its events meanwhile (repaints, timers, input), so the
-// window stays alive however long the print service takes. An error of the
-// work is thrown here.
+// Runs the work on a worker thread, on a connection of its own to the print
+// service this thread's libcups talks to; the calling thread handles its
+// events meanwhile.
 void offTheLoop(const std::function<void(Session &)> &work)
 {
     const Service service = serviceHere();
-    std::atomic<bool> abandon{false};
-    std::atomic<bool> done{false};
-    std::exception_ptr error;
-    QEventLoop loop;
-    std::thread worker([&] {
-        try {
-            Session session(service, abandon);
-            work(session);
-        } catch (...) {
-            // Handed to the calling thread, which throws it on.
-            error = std::current_exception();
-        }
-        done = true;
-        QMetaObject::invokeMethod(
-            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    print::offTheLoop([&](const std::atomic<bool> &abandon) {
+        Session session(service, abandon);
+        work(session);
     });
-    if (QCoreApplication::instance() && !done)
-        loop.exec();
-    // The loop ends early only when the program quits: the worker then
-    // cancels the job it follows, rather than leave it to print later.
-    abandon = true;
-    worker.join();
-    if (error)
-        std::rethrow_exception(error);
 }
 
 QByteArray printerUri(const QByteArray &name)
