@@ -1,6 +1,8 @@
 #pragma once
-// Where receipts go. The program prints on the system's default printer
-// through CUPS; tests put a printer of their own in its place.
+// Where receipts go. The program prints on the printer velmora.ini names
+// ([printer], see PrinterSettings.h): the system's default printer through
+// CUPS when it names none, or an ESC/POS receipt printer. Tests put a
+// printer of their own in its place.
 #include "report/Report.h"
 
 #include <QString>
@@ -21,8 +23,8 @@ public:
 };
 
 Printer &printer();
-// Puts another printer in place; an empty one brings back the default
-// printer through CUPS.
+// Puts another printer in place; an empty one brings back the printer
+// velmora.ini names.
 void setPrinter(std::unique_ptr<Printer> replacement);
 
 // What the cashier is told when a receipt did not print: what went wrong,
