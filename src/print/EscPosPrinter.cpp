@@ -172,6 +172,20 @@ public:
 
     [[noreturn]] void fail(const QString &what) const { throw AppError(refusal(what)); }
 
+    // A receipt that failed halfway: what the system still holds for the
+    // printer is dropped, so the rest of it, and its cut, do not come out
+    // once the printer takes bytes again.
+    void dropUnsent()
+    {
+        if (address_.kind == Address::Kind::Network) {
+            // Closed by a reset rather than sending on.
+            const linger now{1, 0};
+            ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+        } else if (::isatty(fd_)) {
+            ::tcflush(fd_, TCOFLUSH);
+        }
+    }
+
 private:
     [[noreturn]] void broken(int error) const
     {
@@ -393,9 +407,14 @@ void printOverLink(const Address &address, bool drawer, const QByteArray &receip
             link.fail(QStringLiteral("%1：%2，小票没有打印").arg(link.printer(), reasons.join(QStringLiteral("，"))));
     }
     const auto deadline = Clock::now() + milliseconds(link.limits().printMs);
-    link.write(receipt, deadline);
-    if (link.twoWay())
-        waitUntilPrinted(link, deadline);
+    try {
+        link.write(receipt, deadline);
+        if (link.twoWay())
+            waitUntilPrinted(link, deadline);
+    } catch (const AppError &) {
+        link.dropUnsent();
+        throw;
+    }
     if (drawer)
         openDrawer(link);
 }

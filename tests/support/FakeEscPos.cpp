@@ -163,6 +163,10 @@ FakeEscPosPrinter::FakeEscPosPrinter(Link link) : link_(link)
         return;
     if (link == Link::Network) {
         listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        // A printer's receive buffer is small: a receipt mostly waits on the
+        // sender's side while the printer is busy.
+        const int buffer = 16 * 1024;
+        ::setsockopt(listenFd_, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
