@@ -14,7 +14,8 @@ class Printer {
 public:
     virtual ~Printer() = default;
     // Prints the page once and returns when the printer has printed it (for
-    // CUPS: its job completed). While it waits, the calling thread goes on
+    // CUPS: its job completed; for an ESC/POS printer that answers: it said
+    // so). While it waits, the calling thread goes on
     // handling its events (repaints, timers, input), so a caller that must
     // not run twice guards itself. Throws AppError, with the message of
     // refusal(), when the page did not print; a job that failed or took too
