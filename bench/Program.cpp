@@ -4,6 +4,7 @@
 // triggers it until what the cashier waits for is shown.
 #include "Measure.h"
 #include "Seed.h"
+#include "support/FakeEscPos.h"
 
 #include "app/Application.h"
 #include "app/LoginUnit.h"
@@ -288,6 +289,33 @@ void measureEntry(const Job &job)
     click(f->SpeedButton6); // the lines of the 添加 above go first
     repeat("checkout", job.runs, timedCheckout);
     print::setPrinter({});
+    // The same to an ESC/POS printer on the network, named in velmora.ini
+    // as a till is set up, drawer and all: a fake printer in this process
+    // that reads and answers at once, so what is timed is the program's own
+    // part (the receipt drawn at 203 dpi, the conversation) until the
+    // printer said the receipt printed.
+    {
+        testing::FakeEscPosPrinter printer;
+        const QString ini = QDir(job.folder).filePath(QStringLiteral("velmora.ini"));
+        QFile file(ini);
+        if (printer.address().isEmpty() || !file.open(QIODevice::WriteOnly)) {
+            std::fprintf(stderr, "cannot set up the ESC/POS printer\n");
+            std::exit(3);
+        }
+        file.write(QStringLiteral("[printer]\nkind=escpos\naddress=%1\ndrawer=true\n").arg(printer.address()).toUtf8());
+        file.close();
+        repeat("checkout-escpos", job.runs, timedCheckout);
+        QFile::remove(ini);
+        const testing::EscPosReader read = printer.reader();
+        if (read.receipts.size() != job.runs + 1 || !read.faults.isEmpty()
+            || read.commands.count(QStringLiteral("ESC p 0 25 250")) != job.runs + 1) {
+            std::fprintf(stderr, "the ESC/POS printer got %d receipts, %d drawer pulses: %s\n",
+                         static_cast<int>(read.receipts.size()),
+                         static_cast<int>(read.commands.count(QStringLiteral("ESC p 0 25 250"))),
+                         qPrintable(read.faults.join(QStringLiteral(" / "))));
+            std::exit(3);
+        }
+    }
     // The same through the driver's cups-pdf queue (this process's default
     // printer): the checkout returns once the receipt's job completed.
     if (qEnvironmentVariableIsSet("VELMORA_BENCH_CUPS"))

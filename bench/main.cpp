@@ -8,7 +8,8 @@
 //               (Program.cpp), in rounds that take the archives in turn, so
 //               what else the machine does weighs on each alike; its
 //               checkout also through a cups-pdf queue of the benchmark's
-//               own, when a CUPS scheduler runs;
+//               own, when a CUPS scheduler runs, and to an ESC/POS printer
+//               on the network (a fake one in the measuring process);
 //   floors      the same work with nothing of the program's own (Floors.cpp);
 //   export      the export of the whole list, one process per archive for its
 //               peak memory, and its floor likewise;
@@ -68,6 +69,7 @@ const Figure kFigures[] = {
     {"checkout", "checkout of 20 lines, receipt to a PDF file", "ms", "archive", {1.5, 0, false}},
     {"checkout-cups", "checkout of 20 lines through a cups-pdf queue, until the job completed", "ms", "archive",
      {1.5, 0, false}},
+    {"checkout-escpos", "checkout of 20 lines to an ESC/POS network printer", "ms", "archive", {1.5, 0, false}},
     {"archive", "  its archive step alone (and the mark cleared)", "ms", "archive", {1.5, 20, true}},
     {"statistics", "统计 opened: first rows and footer sums", "ms", "statistics", {0, 300, false}},
     {"refresh", "刷新", "ms", "refresh", {0, 300, false}},

@@ -1,11 +1,10 @@
 #include "print/Cups.h"
 
+#include "print/OffTheLoop.h"
 #include "report/Output.h"
 #include "store/AppError.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QRegularExpression>
 #include <atomic>
@@ -156,7 +155,7 @@ QString statusText(ipp_status_t status, const QString &cupsText)
     case IPP_STATUS_ERROR_NOT_AUTHORIZED:
     case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
     case IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED: return QStringLiteral("没有使用这台打印机的权限");
-    case IPP_STATUS_ERROR_DOCUMENT_FORMAT_NOT_SUPPORTED: return QStringLiteral("打印机不支持PDF格式的小票");
+    case IPP_STATUS_ERROR_DOCUMENT_FORMAT_NOT_SUPPORTED: return QStringLiteral("打印机不支持小票的文件格式");
     case IPP_STATUS_ERROR_ATTRIBUTES_OR_VALUES:
     case IPP_STATUS_ERROR_CONFLICTING: return QStringLiteral("打印机不支持小票的打印设置");
     case IPP_STATUS_ERROR_TOO_MANY_JOBS:
@@ -289,37 +288,16 @@ private:
     bool broken_ = false;
 };
 
-// Runs the work on a worker thread and returns when it is done; the calling
-// thread handles its events meanwhile (repaints, timers, input), so the
-// window stays alive however long the print service takes. An error of the
-// work is thrown here.
+// Runs the work on a worker thread, on a connection of its own to the print
+// service this thread's libcups talks to; the calling thread handles its
+// events meanwhile.
 void offTheLoop(const std::function<void(Session &)> &work)
 {
     const Service service = serviceHere();
-    std::atomic<bool> abandon{false};
-    std::atomic<bool> done{false};
-    std::exception_ptr error;
-    QEventLoop loop;
-    std::thread worker([&] {
-        try {
-            Session session(service, abandon);
-            work(session);
-        } catch (...) {
-            // Handed to the calling thread, which throws it on.
-            error = std::current_exception();
-        }
-        done = true;
-        QMetaObject::invokeMethod(
-            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    print::offTheLoop([&](const std::atomic<bool> &abandon) {
+        Session session(service, abandon);
+        work(session);
     });
-    if (QCoreApplication::instance() && !done)
-        loop.exec();
-    // The loop ends early only when the program quits: the worker then
-    // cancels the job it follows, rather than leave it to print later.
-    abandon = true;
-    worker.join();
-    if (error)
-        std::rethrow_exception(error);
 }
 
 QByteArray printerUri(const QByteArray &name)
@@ -446,6 +424,19 @@ Destination findDefault(Session &s)
     return printerState(s, QString::fromUtf8(name), printer);
 }
 
+// A queue named in the program's own settings, with its state.
+Destination namedDestination(Session &s, const QString &name)
+{
+    if (auto d = askPrinterState(s, name, printerUri(name.toUtf8())))
+        return *d;
+    const QString fault = s.serviceFault();
+    if (!fault.isEmpty())
+        throw AppError(refusal(fault + QStringLiteral("，小票没有打印")));
+    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND)
+        throw AppError(refusal(QStringLiteral("打印服务(CUPS)中没有打印机“%1”，小票没有打印").arg(name)));
+    throw AppError(refusal(QStringLiteral("无法读取打印机“%1”的状态(%2)，小票没有打印").arg(name, s.why())));
+}
+
 struct JobState {
     int state = 0; // 0: not known
     QStringList reasons; // the printer's, as the job last saw them
@@ -504,12 +495,23 @@ void stopJob(Session &s, const QByteArray &printer, int job, const QString &what
                                  .arg(job)));
 }
 
-int submitOn(Session &s, const QString &printer, const QByteArray &pdf, QSizeF size, const QByteArray &title)
+// What goes to CUPS: a PDF on a page of its own size, or bytes in the
+// printer's own language that no filter touches.
+struct Document {
+    const QByteArray &bytes;
+    const char *format;
+    std::optional<QSizeF> sizeMm; // the page of a PDF
+};
+
+int submitOn(Session &s, const QString &printer, const Document &document, const QByteArray &title)
 {
     const QByteArray name = printer.toUtf8();
-    const QByteArray media = mediaOption(size).toUtf8();
     cups_option_t *options = nullptr;
-    const int count = cupsAddOption("media", media.constData(), 0, &options);
+    int count = 0;
+    if (document.sizeMm) {
+        const QByteArray media = mediaOption(*document.sizeMm).toUtf8();
+        count = cupsAddOption("media", media.constData(), count, &options);
+    }
     s.arm();
     const int job = cupsCreateJob(s.http(), name.constData(), title.constData(), count, options);
     cupsFreeOptions(count, options);
@@ -523,14 +525,15 @@ int submitOn(Session &s, const QString &printer, const QByteArray &pdf, QSizeF s
     // The receipt goes from memory: no file holds it, not even after a kill.
     bool sent = false;
     s.arm();
-    if (cupsStartDocument(s.http(), name.constData(), job, title.constData(), CUPS_FORMAT_PDF, 1)
+    if (cupsStartDocument(s.http(), name.constData(), job, title.constData(), document.format, 1)
         == HTTP_STATUS_CONTINUE) {
         constexpr qsizetype chunk = 64 * 1024;
+        const QByteArray &bytes = document.bytes;
         sent = true;
-        for (qsizetype at = 0; sent && at < pdf.size(); at += chunk) {
+        for (qsizetype at = 0; sent && at < bytes.size(); at += chunk) {
             s.arm();
-            sent = cupsWriteRequestData(s.http(), pdf.constData() + at,
-                                        static_cast<size_t>(qMin(chunk, pdf.size() - at)))
+            sent = cupsWriteRequestData(s.http(), bytes.constData() + at,
+                                        static_cast<size_t>(qMin(chunk, bytes.size() - at)))
                 == HTTP_STATUS_CONTINUE;
         }
         s.arm();
@@ -703,7 +706,7 @@ QString mediaOption(QSizeF size)
 int submit(const QString &printer, const QByteArray &pdf, QSizeF size, const QString &title)
 {
     int job = 0;
-    offTheLoop([&](Session &s) { job = submitOn(s, printer, pdf, size, title.toUtf8()); });
+    offTheLoop([&](Session &s) { job = submitOn(s, printer, {pdf, CUPS_FORMAT_PDF, size}, title.toUtf8()); });
     return job;
 }
 
@@ -728,7 +731,18 @@ void CupsPrinter::print(report::Layout &layout, const report::Data &data, const 
         const Destination d = findDefault(s);
         requireReady(d);
         requireCustomSize(d, size);
-        const int job = submitOn(s, d.name, pdf, size, jobTitle);
+        const int job = submitOn(s, d.name, {pdf, CUPS_FORMAT_PDF, size}, jobTitle);
+        follow(s, d.name, d.uri.toUtf8(), job);
+    });
+}
+
+void printRaw(const QString &queue, const QByteArray &bytes, const QString &title)
+{
+    const QByteArray jobTitle = title.toUtf8();
+    offTheLoop([&](Session &s) {
+        const Destination d = namedDestination(s, queue);
+        requireReady(d);
+        const int job = submitOn(s, d.name, {bytes, CUPS_FORMAT_RAW, std::nullopt}, jobTitle);
         follow(s, d.name, d.uri.toUtf8(), job);
     });
 }

@@ -75,6 +75,13 @@ int submit(const QString &printer, const QByteArray &pdf, QSizeF sizeMm, const Q
 // limit; the job is cancelled first, so it never prints later.
 void waitForJob(const QString &printer, int job);
 
+// Sends bytes in the printer's own language (application/vnd.cups-raw: no
+// filter touches them) to the named queue as one job, and returns when it
+// completed. The queue is checked first, and the job followed, as for a
+// receipt; throws AppError as requireReady(), submit() and waitForJob() do,
+// and when there is no such queue.
+void printRaw(const QString &queue, const QByteArray &bytes, const QString &title);
+
 class CupsPrinter : public Printer {
 public:
     // The default printer checked, the receipt sent from memory, its job

@@ -1,6 +1,8 @@
 #pragma once
-// Where receipts go. The program prints on the system's default printer
-// through CUPS; tests put a printer of their own in its place.
+// Where receipts go. The program prints on the printer velmora.ini names
+// ([printer], see PrinterSettings.h): the system's default printer through
+// CUPS when it names none, or an ESC/POS receipt printer. Tests put a
+// printer of their own in its place.
 #include "report/Report.h"
 
 #include <QString>
@@ -12,7 +14,8 @@ class Printer {
 public:
     virtual ~Printer() = default;
     // Prints the page once and returns when the printer has printed it (for
-    // CUPS: its job completed). While it waits, the calling thread goes on
+    // CUPS: its job completed; for an ESC/POS printer that answers: it said
+    // so). While it waits, the calling thread goes on
     // handling its events (repaints, timers, input), so a caller that must
     // not run twice guards itself. Throws AppError, with the message of
     // refusal(), when the page did not print; a job that failed or took too
@@ -21,8 +24,8 @@ public:
 };
 
 Printer &printer();
-// Puts another printer in place; an empty one brings back the default
-// printer through CUPS.
+// Puts another printer in place; an empty one brings back the printer
+// velmora.ini names.
 void setPrinter(std::unique_ptr<Printer> replacement);
 
 // What the cashier is told when a receipt did not print: what went wrong,
