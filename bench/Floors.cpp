@@ -6,7 +6,7 @@
 #include "Measure.h"
 #include "Seed.h"
 
-#include "ticket/Amounts.h"
+#include "store/Amounts.h"
 
 #include <QDir>
 #include <QFile>

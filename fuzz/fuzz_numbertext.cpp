@@ -5,7 +5,7 @@
 // format gives back the value it rounded, fixed-point text is exact, and the
 // sums' addition never wraps. A broken promise prints what broke and aborts,
 // so libFuzzer keeps the input.
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/NumberText.h"
 #include "store/SumList.h"
 

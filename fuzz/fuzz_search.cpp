@@ -5,7 +5,7 @@
 // find exactly the rows whose name matches "%text%" as SQLite's LIKE defines
 // it: "%" any run of characters, "_" one character, letter case ignored for
 // A-Z only.
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Connection.h"
 #include "store/Idioms.h"
 #include "store/Query.h"

@@ -1,6 +1,6 @@
 #include "admin/YhxgUnit.h"
 
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Idioms.h"
 #include "store/Query.h"
 #include "store/Schema.h"

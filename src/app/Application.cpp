@@ -7,7 +7,7 @@
 #include "app/LoginUnit.h"
 #include "app/Wiring.h"
 #include "print/Checkout.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Archive.h"
 #include "store/Connection.h"
 #include "store/InstanceLock.h"

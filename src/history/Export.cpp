@@ -1,6 +1,6 @@
 #include "history/Export.h"
 
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Engine.h"
 #include "store/Query.h"
 #include "store/Schema.h"

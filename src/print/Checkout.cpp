@@ -4,7 +4,7 @@
 #include "print/Dy58Unit.h"
 #include "print/Dy76Unit.h"
 #include "print/ReceiptLayouts.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Archive.h"
 #include "store/Clock.h"
 #include "store/Connection.h"

@@ -2,7 +2,7 @@
 
 #include "print/OffTheLoop.h"
 #include "report/Output.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 
 #include <QBuffer>
 #include <QFile>

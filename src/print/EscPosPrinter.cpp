@@ -3,7 +3,7 @@
 #include "print/Cups.h"
 #include "print/EscPos.h"
 #include "print/OffTheLoop.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 
 #include <QRegularExpression>
 #include <algorithm>

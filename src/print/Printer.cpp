@@ -3,7 +3,7 @@
 #include "print/Cups.h"
 #include "print/EscPosPrinter.h"
 #include "print/PrinterSettings.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 
 namespace print {
 

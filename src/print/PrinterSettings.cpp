@@ -1,6 +1,6 @@
 #include "print/PrinterSettings.h"
 
-#include "store/AppError.h"
+#include "base/AppError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 #include "print/Printer.h"
 #include "print/ReceiptView.h"
 #include "report/Faces.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "ui/ErrorDisplay.h"
 #include "store/Idioms.h"
 #include "store/Schema.h"

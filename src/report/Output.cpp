@@ -1,7 +1,7 @@
 #include "report/Output.h"
 
 #include "report/PdfText.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 
 #include <QBuffer>
 #include <QFile>

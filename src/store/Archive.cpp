@@ -1,7 +1,7 @@
 #include "store/Archive.h"
 
 #include "base/Log.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Clock.h"
 #include "store/Connection.h"
 #include "store/Engine.h"

@@ -1,7 +1,7 @@
 #include "store/Connection.h"
 
 #include "base/Log.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Engine.h"
 #include "store/Schema.h"
 

@@ -1,7 +1,7 @@
 #include "store/Engine.h"
 
 #include "base/Log.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/NumberText.h"
 
 #include <QDir>

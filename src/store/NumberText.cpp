@@ -1,6 +1,6 @@
 #include "NumberText.h"
 
-#include "AppError.h"
+#include "base/AppError.h"
 
 #include <charconv>
 #include <cmath>

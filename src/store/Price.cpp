@@ -1,6 +1,6 @@
 #include "store/Price.h"
 
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/NumberText.h"
 #include "store/Schema.h"
 

@@ -1,6 +1,6 @@
 #include "store/Query.h"
 
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Connection.h"
 #include "store/NumberText.h"
 #include "store/Plan.h"

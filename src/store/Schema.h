@@ -1,7 +1,7 @@
 #pragma once
 // The tables of data.mdb and their columns, named once. Windows and the store
 // use these names; text columns with a fixed length say how long a text may be.
-#include "store/AppError.h"
+#include "base/AppError.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "store/Transaction.h"
 
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Connection.h"
 #include "store/Engine.h"
 

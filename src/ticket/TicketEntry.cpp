@@ -1,11 +1,11 @@
 // Ticket entry on the main window: adding, selecting, modifying and deleting
 // lines, the line amounts, the totals, payment and change.
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Idioms.h"
 #include "store/NumberText.h"
 #include "store/Price.h"
 #include "store/Schema.h"
-#include "ticket/Amounts.h"
+#include "store/Amounts.h"
 #include "ticket/MainUnit.h"
 #include "ui/ListChoice.h"
 #include "ui/ListGrid.h"

@@ -1,7 +1,7 @@
 #include "ui/ErrorDisplay.h"
 
 #include "base/Log.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "ui/MessageBox.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "ui/GridFooter.h"
 
 #include "base/Log.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/NumberText.h"
 #include "store/Query.h"
 #include "ui/Accessible.h"

@@ -1,6 +1,6 @@
 #include "ui/PickList.h"
 
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/DistinctPages.h"
 #include "store/Idioms.h"
 #include "store/Listing.h"

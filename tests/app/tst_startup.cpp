@@ -19,7 +19,7 @@
 #include "history/XstjUnit.h"
 #include "print/Dy58Unit.h"
 #include "print/Dy76Unit.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "ticket/MainUnit.h"
 #include "ui/Help.h"
 #include "ui/ListGrid.h"

@@ -12,7 +12,7 @@
 // (LPDEST), never for the machine.
 #include "app/HotKeys.h"
 #include "print/Cups.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "support/PrintSupport.h"
 #include "support/TestSupport.h"
 #include "ticket/MainUnit.h"

@@ -12,7 +12,7 @@
 #include "print/PrinterSettings.h"
 #include "print/ReceiptLayouts.h"
 #include "report/Output.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "support/FakeEscPos.h"
 #include "support/PrintSupport.h"
 #include "support/TestSupport.h"

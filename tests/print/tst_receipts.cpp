@@ -8,7 +8,7 @@
 #include "print/ReceiptLayouts.h"
 #include "print/ReceiptView.h"
 #include "report/Output.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "support/PrintSupport.h"
 #include "support/TestSupport.h"
 

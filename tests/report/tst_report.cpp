@@ -5,7 +5,7 @@
 #include "report/Output.h"
 #include "report/Report.h"
 #include "report/TextWrap.h"
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "support/PrintSupport.h"
 
 #include <QFontDatabase>

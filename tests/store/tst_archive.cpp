@@ -1,7 +1,7 @@
 // The archive step of a checkout without any window: what it stores, and
 // that an error anywhere in it stores nothing; the transaction guard it
 // stands on.
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Archive.h"
 #include "store/Connection.h"
 #include "store/Query.h"

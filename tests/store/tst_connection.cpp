@@ -1,7 +1,7 @@
 // The connection decides which data.mdb the shop's receipts land in, so it
 // must follow the current directory, never invent an empty database, and let
 // two windows (or two running copies) write side by side.
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Connection.h"
 #include "store/InstanceLock.h"
 #include "store/Query.h"

@@ -1,6 +1,6 @@
 // The number-text rules decide every money figure on a receipt, so these
 // cases pin them to the digit, including where extended and double disagree.
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/NumberText.h"
 
 #include <QtTest>

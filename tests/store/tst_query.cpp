@@ -2,7 +2,7 @@
 // archives through; the grids and the running totals hang on its signals.
 // These tests hold it to what the windows rely on, checking the table itself
 // through a separate connection.
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Connection.h"
 #include "store/Idioms.h"
 #include "store/Engine.h"

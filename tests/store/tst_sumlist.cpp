@@ -8,7 +8,7 @@
 #include "store/Query.h"
 #include "store/SumList.h"
 #include "support/TestSupport.h"
-#include "ticket/Amounts.h"
+#include "store/Amounts.h"
 #include "ui/ListGrid.h"
 
 #include <QAbstractItemModelTester>

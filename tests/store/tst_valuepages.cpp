@@ -1,7 +1,7 @@
 // The distinct values of a column read by pages, as the long pick lists read
 // them: each value once, ascending, a page after the last value read, and
 // nothing lost or repeated at a page's edge.
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Connection.h"
 #include "store/ValuePages.h"
 #include "support/TestSupport.h"

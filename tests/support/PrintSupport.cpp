@@ -2,7 +2,7 @@
 
 #include "support/Cashier.h"
 
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "support/TestSupport.h"
 #include "ticket/MainUnit.h"
 

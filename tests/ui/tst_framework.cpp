@@ -2,7 +2,7 @@
 // keys the amount boxes take, and how a pick list is filled.
 #include "support/TestSupport.h"
 
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/Connection.h"
 #include "store/Idioms.h"
 #include "store/Query.h"

@@ -1,6 +1,6 @@
-#include "ticket/Amounts.h"
+#include "store/Amounts.h"
 
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/NumberText.h"
 #include "store/Price.h"
 

@@ -1,9 +1,9 @@
 // The money rules of ticket entry on the texts the boxes hold: what a line
 // stores as 金额 and 折后, what 抹零 and the price normalisation make of a
 // text, and the figures the 合计 row, 实收 and 找零 show for stored lines.
-#include "store/AppError.h"
+#include "base/AppError.h"
 #include "store/NumberText.h"
-#include "ticket/Amounts.h"
+#include "store/Amounts.h"
 
 #include <QtTest>
 
