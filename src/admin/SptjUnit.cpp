@@ -1,7 +1,7 @@
 #include "admin/SptjUnit.h"
 
 #include "admin/ProductText.h"
-#include "app/Links.h"
+#include "admin/XtUnit.h"
 #include "store/Idioms.h"
 #include "store/Schema.h"
 #include "ui/ErrorDisplay.h"
@@ -67,8 +67,8 @@ void TSptjForm::SpeedButton1Click()
     Edit1->clear();
     Edit2->clear();
     msg::show(this, QStringLiteral("添加商品成功！"), msg::Icon::None);
-    app::reloadProductList();
-    app::refreshSettingsWindow();
+    emit productsChanged();
+    XtForm->ReconnectAndReopen();
     if (!CheckBox1->isChecked())
         close();
 }

@@ -31,6 +31,10 @@ public:
     void Open();
     void SpeedButton1Click();
     void SpeedButton2Click();
+
+signals:
+    // A product was added or changed: lists that offer products read again.
+    void productsChanged();
 };
 
 extern TSptjForm *SptjForm;

@@ -1,13 +1,12 @@
 #include "admin/SpxgUnit.h"
 
 #include "admin/ProductText.h"
-#include "app/Links.h"
 #include "base/AppError.h"
+#include "store/Amounts.h"
 #include "store/Idioms.h"
 #include "store/Price.h"
 #include "store/Query.h"
 #include "store/Schema.h"
-#include "store/Amounts.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FormKit.h"
 #include "ui/MessageBox.h"
@@ -58,7 +57,7 @@ void TSpxgForm::SpeedButton1Click()
     product::requireStorable(Edit1->text(), Edit2->text());
     idiom::changeRow(*products_, {{schema::col::pinming, Edit1->text()}, {schema::col::danjia, Edit2->text()}});
     msg::show(this, QStringLiteral("修改商品信息成功！"), msg::Icon::None);
-    app::reloadProductList();
+    emit productsChanged();
     close();
 }
 

@@ -29,6 +29,10 @@ public:
 
 private:
     Query *products_ = nullptr; // the list whose current row is being changed
+
+signals:
+    // A product was added or changed: lists that offer products read again.
+    void productsChanged();
 };
 
 extern TSpxgForm *SpxgForm;

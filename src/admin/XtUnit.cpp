@@ -1,6 +1,11 @@
 #include "admin/XtUnit.h"
 
-#include "app/Links.h"
+#include "admin/QxsmUnit.h"
+#include "admin/SptjUnit.h"
+#include "admin/SpxgUnit.h"
+#include "admin/YhtjUnit.h"
+#include "admin/YhxgUnit.h"
+
 #include "store/Idioms.h"
 #include "store/Schema.h"
 #include "ui/ErrorDisplay.h"
@@ -188,8 +193,8 @@ void TXtForm::FormCreate()
 
 void TXtForm::FormClose()
 {
-    app::reloadProductList();
-    app::reloadCashierList();
+    emit productsChanged();
+    emit usersChanged();
 }
 
 void TXtForm::ReconnectAndReopen()
@@ -201,7 +206,7 @@ void TXtForm::ReconnectAndReopen()
 
 void TXtForm::SpeedButton1Click()
 {
-    app::openAddUser();
+    YhtjForm->Open();
 }
 
 void TXtForm::SpeedButton2Click()
@@ -211,7 +216,7 @@ void TXtForm::SpeedButton2Click()
         msg::show(this, QStringLiteral("用户信息为空！"), msg::Icon::None);
         return;
     }
-    app::openModifyUser();
+    YhxgForm->Open(ADOQuery1, this);
 }
 
 void TXtForm::SpeedButton3Click()
@@ -229,12 +234,17 @@ void TXtForm::SpeedButton3Click()
 
 void TXtForm::SpeedButton8Click()
 {
-    app::openRightsExplanation();
+    QxsmForm->exec();
 }
 
 void TXtForm::SpeedButton4Click()
 {
-    app::openAddProduct();
+    // The add dialog is not modal, yet it must take input while this window
+    // runs modally: a modal window lets its own secondary windows through.
+    // It is never closed with this window.
+    if (SptjForm->parentWidget() != this)
+        SptjForm->setParent(this, SptjForm->windowFlags());
+    SptjForm->Open();
 }
 
 void TXtForm::SpeedButton5Click()
@@ -243,7 +253,7 @@ void TXtForm::SpeedButton5Click()
         msg::show(this, QStringLiteral("商品信息为空！"), msg::Icon::None);
         return;
     }
-    app::openModifyProduct();
+    SpxgForm->Open(ADOQuery2);
 }
 
 void TXtForm::SpeedButton6Click()
@@ -272,5 +282,5 @@ void TXtForm::SpeedButton7Click()
     ADOQuery3.first();
     idiom::changeRow(ADOQuery3, {{schema::col::dianming, storeName}, {schema::col::beizhu, remark}});
     msg::show(this, QStringLiteral("设置打印内容保存成功！"), msg::Icon::Warning);
-    app::renewPrintContent(ADOQuery3.fieldText(schema::col::dianming), ADOQuery3.fieldText(schema::col::beizhu));
+    emit printContentChanged(ADOQuery3.fieldText(schema::col::dianming), ADOQuery3.fieldText(schema::col::beizhu));
 }

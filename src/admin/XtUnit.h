@@ -67,6 +67,14 @@ public:
     // after another window wrote to the tables they show.
     void ReconnectAndReopen();
 
+signals:
+    // Closing the window: the products and users it changed are picked from
+    // other windows' lists.
+    void productsChanged();
+    void usersChanged();
+    // The print content was saved with these texts.
+    void printContentChanged(const QString &storeName, const QString &remark);
+
 private:
     void buildUsersTab();
     void buildProductsTab();

@@ -1,6 +1,6 @@
 #include "admin/YhtjUnit.h"
 
-#include "app/Links.h"
+#include "admin/XtUnit.h"
 #include "store/Idioms.h"
 #include "store/Schema.h"
 #include "ui/ErrorDisplay.h"
@@ -97,8 +97,8 @@ void TYhtjForm::SpeedButton1Click()
     Edit1->clear();
     Edit2->clear();
     msg::show(this, QStringLiteral("添加用户成功！"), msg::Icon::None);
-    app::reloadCashierList();
-    app::refreshSettingsWindow();
+    emit usersChanged();
+    XtForm->ReconnectAndReopen();
     if (!CheckBox1->isChecked())
         close();
 }

@@ -39,6 +39,10 @@ private:
     QString nameRefusal(const QString &name);
 
     Query names_; // the users of a name, looked up before one is added
+
+signals:
+    // A user was added: lists that offer users read again.
+    void usersChanged();
 };
 
 extern TYhtjForm *YhtjForm;

@@ -1,10 +1,16 @@
 #include "app/Wiring.h"
 
+#include "admin/SptjUnit.h"
+#include "admin/SpxgUnit.h"
 #include "admin/XtUnit.h"
+#include "admin/YhtjUnit.h"
 #include "history/XstjUnit.h"
 #include "store/Idioms.h"
+#include "store/Schema.h"
 #include "ticket/MainUnit.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/ListChoice.h"
+#include "ui/PickList.h"
 
 namespace app {
 
@@ -33,6 +39,30 @@ print::Till tillOf(TMainForm &f)
 }
 
 namespace {
+
+// The main window's pick lists name each value once.
+QString distinctList(const QString &column, const QString &table)
+{
+    return QStringLiteral("Select Distinct %1 From %2").arg(column, table);
+}
+
+// The main window's product list (from the catalogue), filled anew; the box
+// is left with empty text.
+void reloadProductList()
+{
+    ui::fillPickList(MainForm->ComboBox1, MainForm->ADOQuery1, distinctList(schema::col::pinming, schema::spxx));
+}
+
+// The main window's cashier list (from the users), filled anew. The cashier
+// stays who he is: an empty box would archive the next sales with no
+// cashier, and no query by cashier would find them.
+void reloadCashierList()
+{
+    const QString cashier = MainForm->ComboBox6->currentText();
+    ui::fillPickList(MainForm->ComboBox6, MainForm->ADOQuery7,
+                     distinctList(schema::col::yonghuming, schema::username));
+    ui::setListText(MainForm->ComboBox6, cashier);
+}
 
 // 添加 and 修改 may teach the catalogue: the settings window reads its lists
 // again, as it would after reopening.
@@ -67,6 +97,18 @@ void wireForms()
     ui::on(f, &TMainForm::settingsRequested, f, [] { openSettings(); });
     ui::on(f, &TMainForm::statisticsRequested, f, [] { openStatistics(); });
     ui::on(f, &TMainForm::lineWritten, f, [] { reconnectSettingsWindow(); });
+
+    // The administration windows change what the main window offers. Direct
+    // connections: the lists are read again before the dialog goes on.
+    ui::on(XtForm, &TXtForm::productsChanged, f, [] { reloadProductList(); });
+    ui::on(XtForm, &TXtForm::usersChanged, f, [] { reloadCashierList(); });
+    ui::on(XtForm, &TXtForm::printContentChanged, f, [f](const QString &storeName, const QString &remark) {
+        f->Edit5->setText(storeName);
+        f->Memo1->setPlainText(remark);
+    });
+    ui::on(SptjForm, &TSptjForm::productsChanged, f, [] { reloadProductList(); });
+    ui::on(SpxgForm, &TSpxgForm::productsChanged, f, [] { reloadProductList(); });
+    ui::on(YhtjForm, &TYhtjForm::usersChanged, f, [] { reloadCashierList(); });
 }
 
 } // namespace app
