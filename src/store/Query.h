@@ -53,8 +53,6 @@ public:
     void setSql(const QString &text);
     QString sql() const;
     void bindValue(const QVariant &value);
-    void clearBindings() { bindings_.clear(); }
-    const QVariantList &bindings() const { return bindings_; }
 
     // What to list, told explicitly (closes the query; open() lists it).
     void setListing(const store::Listing &listing);
@@ -113,8 +111,6 @@ public:
     // Rows the query keeps in memory now: a bounded window of pages, the rows
     // appended through it and the cursor's row.
     int rowsHeld() const;
-    bool canFetchMore() const { return false; }
-    void fetchMore(int rows = kPageSize) { (void)rows; }
     // Column value of a row by position, as text / as value; empty past the
     // end or when the row cannot be read.
     QString textAt(int row, int column) const;

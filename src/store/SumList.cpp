@@ -78,9 +78,6 @@ void SumList::rebuild()
         ~Done() { flag = false; }
     } done{rebuilding_};
     try {
-        // Read every row: rows a grid has not asked for yet count too.
-        while (query_.isActive() && query_.canFetchMore())
-            query_.fetchMore();
         for (int i = 0; i < columns_.size(); ++i)
             sums_[i] = columnSum(i, -1);
     } catch (...) {

@@ -23,9 +23,6 @@ public:
     // The sum of column `index` (value × 10000, each row rounded half to
     // even before it is added), or nothing when it cannot be known.
     std::optional<qint64> total(int index) const { return sums_.value(index); }
-    // total() with an unknown sum read as 0: only for callers that never see
-    // lines stored by other means. New code reads total().
-    qint64 sum(int index) const { return total(index).value_or(0); }
     // The same sum with one shown row of the query left out (-1: none).
     std::optional<qint64> sumWithout(int index, int row) const;
     int count() const { return static_cast<int>(sums_.size()); }

@@ -89,15 +89,6 @@ bool NumericKeyFilter::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-KeyReleaseHook::KeyReleaseHook(QWidget *box, std::function<void()> onKeyRelease)
-    : QObject(box), onKeyRelease_(std::move(onKeyRelease))
-{
-    // Keys reach an editable combo box itself, or its line edit when sent there.
-    box->installEventFilter(this);
-    if (QWidget *edit = editOf(box); edit != box)
-        edit->installEventFilter(this);
-}
-
 KeylessEditHook::KeylessEditHook(QWidget *box, std::function<void()> onEdit)
     : QObject(box), onEdit_(std::move(onEdit))
 {
@@ -128,13 +119,6 @@ bool KeylessEditHook::eventFilter(QObject *, QEvent *event)
     default:
         break;
     }
-    return false;
-}
-
-bool KeyReleaseHook::eventFilter(QObject *, QEvent *event)
-{
-    if (event->type() == QEvent::KeyRelease && onKeyRelease_)
-        guarded(onKeyRelease_);
     return false;
 }
 

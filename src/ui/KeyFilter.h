@@ -28,17 +28,6 @@ private:
     std::function<void()> onKeyRelease_;
 };
 
-// Runs a handler on every key release in a box (no filtering).
-class KeyReleaseHook : public QObject {
-    Q_OBJECT
-public:
-    KeyReleaseHook(QWidget *box, std::function<void()> onKeyRelease);
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    std::function<void()> onKeyRelease_;
-};
-
 // Runs a handler when the user changes a box's text without a key: a paste
 // from the context menu, a drop. A recomputation run at each key release
 // would miss such a change and leave figures computed from the old text.

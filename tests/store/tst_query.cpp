@@ -423,8 +423,6 @@ void TestQuery::orderedQueryListsEveryRowOnce()
     // A grid reading page by page sees the same rows.
     q.close();
     q.open();
-    while (q.canFetchMore())
-        q.fetchMore();
     QStringList shown;
     const int col = q.columnIndex(u"单号"_s);
     for (int r = 0; r < q.rowCountFetched(); ++r)
@@ -887,7 +885,7 @@ void TestQuery::sumsFollowQuery()
     Query q(conn, u"select * from xsxx"_s);
     q.open();
     SumList sums(q, {u"数量"_s, u"金额"_s, u"折后"_s});
-    auto current = [&] { return QList<qint64>{sums.sum(0), sums.sum(1), sums.sum(2)}; };
+    auto current = [&] { return QList<qint64>{sums.total(0).value_or(-1), sums.total(1).value_or(-1), sums.total(2).value_or(-1)}; };
     QCOMPARE(sums.count(), 3);
     QCOMPARE(current(), (QList<qint64>{35000, 127750, 25000}));
 
