@@ -11,3 +11,11 @@ Q_DECLARE_LOGGING_CATEGORY(lcPrint)
 Q_DECLARE_LOGGING_CATEGORY(lcAdmin)
 Q_DECLARE_LOGGING_CATEGORY(lcHistory)
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
+
+namespace logging {
+using Category = const QLoggingCategory &(*)();
+// Inside a catch block: writes the error being handled, with the step that
+// met it, as a warning. For the places that go on after an error (a cell
+// shown empty, a check asked again later): none of them passes in silence.
+void caught(Category category, const char *step);
+} // namespace logging

@@ -1,6 +1,7 @@
 #include "store/Idioms.h"
 
 #include "base/AppError.h"
+#include "base/Log.h"
 #include "store/Connection.h"
 #include "store/Engine.h"
 #include "store/Query.h"
@@ -113,6 +114,7 @@ void allOrNothing(Connection &connection, std::initializer_list<Query *> queries
                 q->open();
             } catch (const AppError &) {
                 // The first error is the one to show.
+                logging::caught(lcStore, "reopening a list after a rollback");
             }
         }
         throw;
@@ -124,6 +126,7 @@ QVector<std::optional<qint64>> columnSums(Query &query, const QStringList &colum
     try {
         return query.columnSums(columns);
     } catch (...) {
+        logging::caught(lcStore, "column sums");
         return QVector<std::optional<qint64>>(columns.size());
     }
 }

@@ -1,6 +1,7 @@
 #include "store/Query.h"
 
 #include "base/AppError.h"
+#include "base/Log.h"
 #include "store/Connection.h"
 #include "store/NumberText.h"
 #include "store/Plan.h"
@@ -288,6 +289,7 @@ void Query::scheduleAnnounce() const
             try {
                 self->announceRetake();
             } catch (...) {
+                logging::caught(lcStore, "announcing a list read again");
             }
         },
         Qt::QueuedConnection);
@@ -307,6 +309,7 @@ void Query::checkFreshOncePerTurn() const
             scheduleAnnounce();
     } catch (...) {
         // A busy file is asked again next time.
+        logging::caught(lcStore, "asking whether the file changed");
     }
 }
 
@@ -447,6 +450,7 @@ int Query::rowCountFetched()
     try {
         return isActive() ? recordCount() : 0;
     } catch (...) {
+        logging::caught(lcStore, "counting a list's rows");
         return isActive() ? cache_->knownSize().value_or(0) : 0;
     }
 }
@@ -517,6 +521,7 @@ QVariant Query::valueAt(int row, int column) const
         if (const store::Row *r = cache_->at(row))
             value = r->values.value(column);
     } catch (...) {
+        logging::caught(lcStore, "reading a cell");
         return {}; // a grid shows an empty cell; the next read tries again
     }
     if (cache_->takeRetaken())
@@ -635,6 +640,7 @@ void Query::rowGone(const char *operation)
     try {
         syncIfStale();
     } catch (...) {
+        logging::caught(lcStore, "reading a list again after a row was gone");
     }
     const bool update = qstrcmp(operation, "update") == 0;
     throw AppError(QStringLiteral("找不到要%1的行，它可能已被另一个程序删除：Row cannot be located for %2")

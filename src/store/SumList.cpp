@@ -1,5 +1,6 @@
 #include "store/SumList.h"
 
+#include "base/Log.h"
 #include "store/NumberText.h"
 #include "store/Query.h"
 
@@ -83,6 +84,7 @@ void SumList::rebuild()
     } catch (...) {
         // Rows that cannot be read cannot be counted; the reading error
         // itself reaches the cashier through whatever reads them next.
+        logging::caught(lcStore, "sums of the ticket's lines");
         sums_.fill(std::nullopt);
     }
 }
