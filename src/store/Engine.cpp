@@ -163,35 +163,14 @@ void throwEngineError(const QSqlError &error)
     throw AppError(engineMessage(error));
 }
 
-void Fixed4Sum::add(double value)
-{
-    if (unfit)
-        return;
-    qint64 next = 0;
-    // Below 9×10^14 the scaled value stays far inside what toFixed4 converts.
-    if (!std::isfinite(value) || std::fabs(value) >= 9e14
-        || __builtin_add_overflow(total, numtext::toFixed4(value), &next)) {
-        unfit = true;
-        return;
-    }
-    total = next;
-}
-
-void Fixed4Sum::addValue(const QVariant &value)
+void addStored(Fixed4Sum &sum, const QVariant &value)
 {
     if (!value.isValid() || value.isNull())
         return;
     bool ok = false;
     const double d = value.toDouble(&ok);
     if (ok)
-        add(d);
-}
-
-std::optional<qint64> Fixed4Sum::result() const
-{
-    if (unfit)
-        return std::nullopt;
-    return total;
+        sum.add(d);
 }
 
 namespace {

@@ -2,7 +2,10 @@
 // What the store adds to the SQLite engine: its errors told to the cashier in
 // Chinese with the engine's own words after them, and the column sums of the
 // lists computed by the engine as fixed point with four decimals.
+#include "store/NumberText.h"
+
 #include <QSqlError>
+
 #include <QString>
 #include <QVariant>
 #include <optional>
@@ -31,18 +34,11 @@ QString systemErrorText(int error);
 // The engine opened the connection's file for reading only.
 bool openedReadOnly(const QSqlDatabase &db);
 
-// A running sum as the footers and totals keep it: each value × 10000 rounded
-// to an integer (ties to even), added with an overflow check. Nulls and texts
-// that are no number are skipped; a value of 9×10^14 or more, or a total
-// that leaves the 64-bit range, makes the sum unfit (empty).
-struct Fixed4Sum {
-    qint64 total = 0;
-    bool unfit = false; // zero-initialised memory is an empty sum
-
-    void add(double value);
-    void addValue(const QVariant &value);
-    std::optional<qint64> result() const;
-};
+// The engine's sums follow the program's one rule (numtext::Fixed4Sum).
+using numtext::Fixed4Sum;
+// Counts a stored value as the engine's sum reads a column: a null, or a
+// text that is no number, is skipped.
+void addStored(Fixed4Sum &sum, const QVariant &value);
 
 // Registers on the connection:
 // - velmora_sum4(x): the Fixed4Sum of a column as an integer, null when it

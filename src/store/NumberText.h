@@ -60,6 +60,30 @@ std::optional<qint64> tryFixed4(double value);
 // wraps around).
 std::optional<qint64> addFixed4(qint64 a, qint64 b);
 
+// A running sum as every total of the program keeps it (the engine's sum
+// function, the grids' footers, the ticket's totals): each value by tryFixed4,
+// added by addFixed4. A value or a total out of range makes the sum unfit:
+// its result is then empty. A plain struct: zeroed memory is an empty sum
+// (the engine keeps one in memory it zeroes).
+struct Fixed4Sum {
+    qint64 total = 0;
+    bool unfit = false;
+
+    void add(double value) { addFixed(tryFixed4(value)); }
+    // Nothing (a value that cannot be counted) makes the sum unfit.
+    void addFixed(std::optional<qint64> fixed)
+    {
+        if (unfit)
+            return;
+        const auto next = fixed ? addFixed4(total, *fixed) : std::nullopt;
+        if (next)
+            total = *next;
+        else
+            unfit = true;
+    }
+    std::optional<qint64> result() const { return unfit ? std::nullopt : std::optional<qint64>(total); }
+};
+
 // Display rounding of a fixed-point sum: its text read back as a double,
 // divided by 0.01 (the double) in extended precision, rounded to the nearest
 // integer (ties to even), times 0.01, as a double; written in general format.

@@ -345,7 +345,7 @@ QVector<std::optional<qint64>> Plan::sums(const QVector<int> &columns)
         for (int col : columns) {
             Fixed4Sum s;
             for (const Row &r : *whole_)
-                s.addValue(r.values.value(col));
+                addStored(s, r.values.value(col));
             out << s.result();
         }
         return out;

@@ -300,7 +300,7 @@ QVector<std::optional<qint64>> RowCache::sums(const QVector<int> &columns)
                 Fixed4Sum s;
                 s.total = *head;
                 for (const Row &r : appended_)
-                    s.addValue(r.values.value(c));
+                    addStored(s, r.values.value(c));
                 head = s.result();
             }
             out << head;

@@ -60,13 +60,13 @@ std::optional<qint64> SumList::columnSum(int index, int skippedRow) const
     const int column = query_.columnIndex(columns_[index]);
     if (column < 0)
         return qint64(0);
-    std::optional<qint64> total = qint64(0);
+    numtext::Fixed4Sum total;
     const int n = query_.rowCountFetched();
-    for (int r = 0; r < n && total; ++r) {
+    for (int r = 0; r < n && !total.unfit; ++r) {
         if (r != skippedRow)
-            total = add(total, fixedOf(query_.valueAt(r, column)));
+            total.addFixed(fixedOf(query_.valueAt(r, column)));
     }
-    return total;
+    return total.result();
 }
 
 void SumList::rebuild()

@@ -28,7 +28,9 @@ public:
     int count() const { return static_cast<int>(sums_.size()); }
 
     // One value as the sums count it: 0 for a null or empty value, nothing
-    // for one that cannot be counted.
+    // for one that cannot be counted. Unlike the engine's sums (which skip a
+    // text that is no number, as SQL's sum does), such a text makes the
+    // ticket's total unknown: a total must never leave a line out unseen.
     static std::optional<qint64> fixedOf(const QVariant &value);
     // Checked addition of two counted values; unknown stays unknown.
     static std::optional<qint64> add(std::optional<qint64> a, std::optional<qint64> b);
