@@ -201,8 +201,7 @@ void Query::placeFirst()
         current_.reset();
         eof_ = true;
     }
-    if (cache_->takeRetaken())
-        announceRetake();
+    announceIfRetaken();
 }
 
 std::optional<int> Query::knownPosition() const
@@ -226,6 +225,26 @@ void Query::syncIfStale()
 {
     if (!announcing_ && cache_ && cache_->stale())
         announceRetake();
+}
+
+void Query::announceIfRetaken()
+{
+    if (cache_->takeRetaken())
+        announceRetake();
+}
+
+template <class F> auto Query::read(F &&step)
+{
+    requireActive();
+    syncIfStale();
+    if constexpr (std::is_void_v<decltype(step())>) {
+        step();
+        announceIfRetaken();
+    } else {
+        auto result = step();
+        announceIfRetaken();
+        return result;
+    }
 }
 
 void Query::announceRetake()
@@ -374,18 +393,17 @@ void Query::last()
 {
     requireActive();
     checkBrowse();
-    syncIfStale();
-    resolved_ = true;
-    const int size = cache_->size();
-    if (size > 0 && placeAt(size - 1)) {
-        eof_ = false;
-    } else {
-        cursor_ = Cursor{};
-        current_.reset();
-        eof_ = true;
-    }
-    if (cache_->takeRetaken())
-        announceRetake();
+    read([this] {
+        resolved_ = true;
+        const int size = cache_->size();
+        if (size > 0 && placeAt(size - 1)) {
+            eof_ = false;
+        } else {
+            cursor_ = Cursor{};
+            current_.reset();
+            eof_ = true;
+        }
+    });
     emit currentChanged();
 }
 
@@ -393,17 +411,15 @@ void Query::moveTo(int row)
 {
     requireActive();
     checkBrowse();
-    syncIfStale();
-    resolved_ = true;
-    if (row < 0 || !placeAt(row)) {
-        if (cache_->takeRetaken())
-            announceRetake();
-        return;
-    }
-    eof_ = false;
-    if (cache_->takeRetaken())
-        announceRetake();
-    emit currentChanged();
+    const bool placed = read([this, row] {
+        resolved_ = true;
+        if (row < 0 || !placeAt(row))
+            return false;
+        eof_ = false;
+        return true;
+    });
+    if (placed)
+        emit currentChanged();
 }
 
 bool Query::eof()
@@ -416,22 +432,12 @@ bool Query::eof()
 
 bool Query::isEmpty()
 {
-    requireActive();
-    syncIfStale();
-    const bool empty = cache_->isEmpty();
-    if (cache_->takeRetaken())
-        announceRetake();
-    return empty;
+    return read([this] { return cache_->isEmpty(); });
 }
 
 int Query::recordCount()
 {
-    requireActive();
-    syncIfStale();
-    const int n = cache_->size();
-    if (cache_->takeRetaken())
-        announceRetake();
-    return n;
+    return read([this] { return cache_->size(); });
 }
 
 int Query::recNo()
@@ -557,8 +563,7 @@ QVector<QVariant> Query::valuesAt(int row)
     QVector<QVariant> values;
     if (const store::Row *r = cache_->at(row))
         values = r->values;
-    if (cache_->takeRetaken())
-        announceRetake();
+    announceIfRetaken();
     return values;
 }
 
@@ -779,8 +784,7 @@ void Query::remove()
         current_.reset();
     }
     eof_ = !placed;
-    if (cache_->takeRetaken())
-        announceRetake();
+    announceIfRetaken();
     emit currentChanged();
 }
 
@@ -797,8 +801,7 @@ QVector<std::optional<qint64>> Query::columnSums(const QStringList &columns)
             known << i;
     }
     const QVector<std::optional<qint64>> sums = cache_->sums(known);
-    if (cache_->takeRetaken())
-        announceRetake();
+    announceIfRetaken();
     for (int i = 0, k = 0; i < columns.size(); ++i) {
         if (columnIndex(columns[i]) >= 0)
             out[i] = sums.value(k++);

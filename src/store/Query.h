@@ -166,6 +166,11 @@ private:
     void checkBrowse();
     void syncIfStale();
     void announceRetake();
+    // The one rule of every read: asked only of an open query, with the
+    // file's state checked first, and when the read found the file changed
+    // (the cache took its state again), the grids told once it is done.
+    template <class F> auto read(F &&step);
+    void announceIfRetaken();
     void relocate();
     void checkFreshOncePerTurn() const;
     void scheduleAnnounce() const;
