@@ -308,14 +308,16 @@ void FakeEscPosPrinter::answer(int fd, const QByteArray &question)
             QThread::msleep(static_cast<unsigned long>(printingMs_));
         reply = 0x00; // paper present
     }
+    // Counted before it is sent: the program may go on (and a test look at
+    // the count) as soon as the byte reaches it.
+    if (question.startsWith("\x1Dr"))
+        ++printedAnswers_;
     // A program that closed the connection first must not end this one
     // with SIGPIPE.
     if (fd == master_)
         (void)!::write(fd, &reply, 1);
     else
         (void)!::send(fd, &reply, 1, MSG_NOSIGNAL);
-    if (question.startsWith("\x1Dr"))
-        ++printedAnswers_;
 }
 
 void FakeEscPosPrinter::serve()
