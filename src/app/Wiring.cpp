@@ -2,6 +2,7 @@
 
 #include "admin/XtUnit.h"
 #include "history/XstjUnit.h"
+#include "print/DyjszUnit.h"
 #include "store/Idioms.h"
 #include "ticket/MainUnit.h"
 #include "ui/ErrorDisplay.h"
@@ -65,6 +66,7 @@ void wireForms()
     ui::on(f, &TMainForm::checkoutRequested, f, [f] { print::checkout(tillOf(*f)); });
     ui::on(f, &TMainForm::previewRequested, f, [f] { print::preview(tillOf(*f)); });
     ui::on(f, &TMainForm::settingsRequested, f, [] { openSettings(); });
+    ui::on(f, &TMainForm::printerSettingsRequested, f, [] { DyjszForm->Open(); });
     ui::on(f, &TMainForm::statisticsRequested, f, [] { openStatistics(); });
     ui::on(f, &TMainForm::lineWritten, f, [] { reconnectSettingsWindow(); });
 }
