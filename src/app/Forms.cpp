@@ -13,6 +13,7 @@
 #include "history/XstjUnit.h"
 #include "print/Dy58Unit.h"
 #include "print/Dy76Unit.h"
+#include "print/DyjszUnit.h"
 #include "ticket/MainUnit.h"
 
 namespace app {
@@ -40,6 +41,7 @@ const std::vector<WindowSlot> &windowSlots()
         windowSlot<TXstjForm, &XstjForm>("XstjForm"),   windowSlot<TXsmxForm, &XsmxForm>("XsmxForm"),
         windowSlot<TXscxForm, &XscxForm>("XscxForm"),   windowSlot<TQxsmForm, &QxsmForm>("QxsmForm"),
         windowSlot<TDy58Form, &Dy58Form>("Dy58Form"),   windowSlot<TDy76Form, &Dy76Form>("Dy76Form"),
+        windowSlot<TDyjszForm, &DyjszForm>("DyjszForm"),
     };
     return all;
 }

@@ -5,6 +5,7 @@
 #include "admin/XtUnit.h"
 #include "admin/YhtjUnit.h"
 #include "history/XstjUnit.h"
+#include "print/DyjszUnit.h"
 #include "store/Idioms.h"
 #include "store/Schema.h"
 #include "ticket/MainUnit.h"
@@ -95,6 +96,7 @@ void wireForms()
     ui::on(f, &TMainForm::checkoutRequested, f, [f] { print::checkout(tillOf(*f)); });
     ui::on(f, &TMainForm::previewRequested, f, [f] { print::preview(tillOf(*f)); });
     ui::on(f, &TMainForm::settingsRequested, f, [] { openSettings(); });
+    ui::on(f, &TMainForm::printerSettingsRequested, f, [] { DyjszForm->Open(); });
     ui::on(f, &TMainForm::statisticsRequested, f, [] { openStatistics(); });
     ui::on(f, &TMainForm::lineWritten, f, [] { reconnectSettingsWindow(); });
 

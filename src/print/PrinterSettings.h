@@ -31,4 +31,10 @@ inline const QString kSettingsFile = QStringLiteral("velmora.ini");
 // set up wrongly is told so, never printed on in another way.
 PrinterSettings readPrinterSettings(const QString &path = kSettingsFile);
 
+// Writes kind, address and drawer into [printer], making the file or the
+// section when missing. Every other line stays as it was, comments and
+// other sections included: the file is also edited by hand. The file is
+// replaced whole or not at all; throws AppError when it cannot be written.
+void writePrinterSettings(const PrinterSettings &settings, const QString &path = kSettingsFile);
+
 } // namespace print

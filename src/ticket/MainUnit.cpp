@@ -302,6 +302,7 @@ void TMainForm::buildControls()
     SpeedButton1 = ui::button(panel, "SpeedButton1", QStringLiteral("设置"));
     SpeedButton7 = ui::button(panel, "SpeedButton7", QStringLiteral("统计"));
     SpeedButton5 = ui::button(panel, "SpeedButton5", QStringLiteral("预览"));
+    SpeedButton10 = ui::button(panel, "SpeedButton10", QStringLiteral("打印机设置"));
     ComboBox5 = editableCombo(panel, "ComboBox5", {QStringLiteral("58"), QStringLiteral("76")});
     ui::setListText(ComboBox5, QStringLiteral("58"));
     Label11 = ui::label(panel, "Label11", QStringLiteral("POS选择："), ComboBox5);
@@ -316,6 +317,7 @@ void TMainForm::buildControls()
     pl->addWidget(ComboBox5, 0, 3);
     pl->addWidget(Label1, 1, 2);
     pl->addWidget(ComboBox3, 1, 3);
+    pl->addWidget(SpeedButton10, 2, 2, 1, 2);
     pl->setColumnStretch(0, 1);
     bottom->addWidget(panel, 1);
     outer->addLayout(bottom);
@@ -358,7 +360,7 @@ void TMainForm::buildControls()
                         ComboBox1, Edit3, Edit4, ComboBox2, Edit12, CheckBox2, Edit9, CheckBox1,
                         Edit10, CheckBox3, Edit11, ComboBox6,
                         SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton9, SpeedButton6,
-                        SpeedButton1, SpeedButton7, SpeedButton5};
+                        SpeedButton1, SpeedButton7, SpeedButton5, SpeedButton10};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 
@@ -451,6 +453,11 @@ void TMainForm::Timer1Timer()
 void TMainForm::SpeedButton1Click()
 {
     emit settingsRequested();
+}
+
+void TMainForm::SpeedButton10Click()
+{
+    emit printerSettingsRequested();
 }
 
 void TMainForm::SpeedButton7Click()
@@ -573,6 +580,7 @@ void TMainForm::wireHandlers()
     ui::on(SpeedButton7, &QPushButton::clicked, this, [this] { SpeedButton7Click(); });
     ui::on(SpeedButton6, &QPushButton::clicked, this, [this] { SpeedButton6Click(); });
     ui::on(SpeedButton5, &QPushButton::clicked, this, [this] { SpeedButton5Click(); });
+    ui::on(SpeedButton10, &QPushButton::clicked, this, [this] { SpeedButton10Click(); });
     ui::on(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
     ui::on(CheckBox2, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
     ui::on(CheckBox3, &QCheckBox::toggled, this, [this] { CheckBox3Click(); });

@@ -81,6 +81,7 @@ public:
     QPushButton *SpeedButton1; // "设置"
     QPushButton *SpeedButton7; // "统计"
     QPushButton *SpeedButton5; // "预览"
+    QPushButton *SpeedButton10; // "打印机设置": which printer, the cash drawer
     QLabel *Label11;           // "POS选择："
     QComboBox *ComboBox5;      // paper width
     QLabel *Label1;            // "打印份数："
@@ -118,6 +119,7 @@ public:
     void WMHotKey(int virtualKey);
     void SpeedButton6Click(); // checkout
     void SpeedButton5Click(); // 预览
+    void SpeedButton10Click(); // 打印机设置
     void SpeedButton7Click(); // 统计
 
     // Ticket entry
@@ -159,6 +161,7 @@ signals:
     void checkoutRequested();   // 打印(F5) or F5
     void previewRequested();    // 预览
     void settingsRequested();   // 设置
+    void printerSettingsRequested(); // 打印机设置
     void statisticsRequested(); // 统计
     void lineWritten();         // 添加 or 修改 ran: the catalogue may have learnt a product
 
