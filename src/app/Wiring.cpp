@@ -67,6 +67,13 @@ void wireForms()
     ui::on(f, &TMainForm::settingsRequested, f, [] { openSettings(); });
     ui::on(f, &TMainForm::statisticsRequested, f, [] { openStatistics(); });
     ui::on(f, &TMainForm::lineWritten, f, [] { reconnectSettingsWindow(); });
+    // A ticket printed again from the history, as the till is set now; its
+    // messages belong to the window it was asked from.
+    ui::on(XstjForm, &TXstjForm::reprintRequested, XstjForm, [f](const QString &number) {
+        print::Till till = tillOf(*f);
+        till.owner = XstjForm;
+        print::reprint(till, number);
+    });
 }
 
 } // namespace app

@@ -56,6 +56,12 @@ bool checkoutRunning();
 // it for the next start. Run once somebody logged in.
 void resolveMarkedSales(const Till &till);
 
+// 重打: the archived ticket of that number printed once more, in the paper
+// width and layout the till is set to, marked "重打" under the shop name;
+// 实收 and 找零, which the archive does not keep, print as "—". Nothing is
+// archived or changed. Throws, saying why, when it did not print.
+void reprint(const Till &till, const QString &number);
+
 // Selects the options' page in both receipt windows and shows the window of
 // the paper width, modally; any other paper text shows nothing.
 void preview(const Till &till);
