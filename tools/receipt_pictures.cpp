@@ -11,6 +11,8 @@
 #include "print/Printer.h"
 #include "report/Output.h"
 #include "store/Clock.h"
+#include "store/Connection.h"
+#include "store/DayEnd.h"
 #include "store/Session.h"
 #include "ticket/MainUnit.h"
 #include "ui/ListChoice.h"
@@ -162,6 +164,16 @@ int main(int argc, char **argv)
         pictures->nextFile = QDir(out).filePath(
             QStringLiteral("receipt-%1mm-layout%2-long.png").arg(QLatin1String(r.paper)).arg(r.layout));
         f->SpeedButton6Click();
+    }
+    // 日结 of that day, on both papers: two cashiers, the long ticket's totals.
+    {
+        Connection connection(connstr::runtime());
+        const dayend::Day day = dayend::dayEnd(connection, QDate(2024, 3, 5));
+        for (const char *paper : {"58", "76"}) {
+            ui::setListText(f->ComboBox5, QString::fromLatin1(paper));
+            pictures->nextFile = QDir(out).filePath(QStringLiteral("dayend-%1mm.png").arg(QLatin1String(paper)));
+            print::printDayEnd(app::tillOf(*f), day);
+        }
     }
     // The preview window as 预览 shows it after these checkouts, one picture
     // per paper width and layout, taken while it is open.

@@ -1,6 +1,7 @@
 #include "app/Wiring.h"
 
 #include "admin/XtUnit.h"
+#include "history/RjUnit.h"
 #include "history/XstjUnit.h"
 #include "store/Idioms.h"
 #include "ticket/MainUnit.h"
@@ -73,6 +74,12 @@ void wireForms()
         print::Till till = tillOf(*f);
         till.owner = XstjForm;
         print::reprint(till, number);
+    });
+    // 日结 printed on the receipt printer the till is set to.
+    ui::on(RjForm, &TRjForm::printRequested, RjForm, [f](const dayend::Day &day) {
+        print::Till till = tillOf(*f);
+        till.owner = RjForm;
+        print::printDayEnd(till, day);
     });
 }
 

@@ -1,6 +1,7 @@
 #include "history/XstjUnit.h"
 
 #include "history/Export.h"
+#include "history/RjUnit.h"
 #include "history/XscxUnit.h"
 #include "history/XsmxUnit.h"
 #include "store/Idioms.h"
@@ -68,7 +69,9 @@ void TXstjForm::buildControls()
     SpeedButton4 = ui::button(this, "SpeedButton4", QStringLiteral("删除"));
     SpeedButton5 = ui::button(this, "SpeedButton5", QStringLiteral("重打"));
     SpeedButton5->setAccessibleDescription(QStringLiteral("重新打印选中小票"));
-    for (QPushButton *b : {SpeedButton1, SpeedButton3, SpeedButton2, SpeedButton4, SpeedButton5}) {
+    SpeedButton6 = ui::button(this, "SpeedButton6", QStringLiteral("日结"));
+    SpeedButton6->setAccessibleDescription(QStringLiteral("按收银员统计一天的销售"));
+    for (QPushButton *b : {SpeedButton1, SpeedButton3, SpeedButton2, SpeedButton4, SpeedButton5, SpeedButton6}) {
         b->setMinimumSize(75, 28);
         bar->addWidget(b);
     }
@@ -125,6 +128,7 @@ void TXstjForm::wireHandlers()
     ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
     ui::on(SpeedButton4, &QPushButton::clicked, this, [this] { SpeedButton4Click(); });
     ui::on(SpeedButton5, &QPushButton::clicked, this, [this] { SpeedButton5Click(); });
+    ui::on(SpeedButton6, &QPushButton::clicked, this, [this] { SpeedButton6Click(); });
     ui::on(N1, &QAction::triggered, this, [this] { N1Click(); });
     ui::on(N2, &QAction::triggered, this, [this] { N2Click(); });
     ui::on(N4, &QAction::triggered, this, [this] { N4Click(); });
@@ -204,6 +208,11 @@ void TXstjForm::SpeedButton5Click()
         return;
     }
     emit reprintRequested(ADOQuery1.fieldText(col::danhao));
+}
+
+void TXstjForm::SpeedButton6Click()
+{
+    RjForm->openOnToday();
 }
 
 void TXstjForm::DBGridEh1DblClick()

@@ -32,6 +32,7 @@ public:
     QPushButton *SpeedButton2; // 导出
     QPushButton *SpeedButton4; // 删除
     QPushButton *SpeedButton5; // 重打: the selected ticket's receipt again
+    QPushButton *SpeedButton6; // 日结: a day's figures per cashier
     ui::ListGrid *DBGridEh1;   // the tickets over ADOQuery1
     ui::GridFooter *DBGridEh1Footer; // 合计 with the sums of 数量, 金额, 折后
     QLineEdit *Edit1;          // hidden: the ticket number last double-clicked
@@ -60,6 +61,7 @@ public:
     void N6Click() { SpeedButton4Click(); }
     void SpeedButton5Click(); // 重打
     void N8Click() { SpeedButton5Click(); }
+    void SpeedButton6Click(); // 日结
     void DBGridEh1DblClick(); // the selected ticket's lines
 
 signals:

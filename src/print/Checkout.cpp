@@ -3,6 +3,7 @@
 #include "base/Log.h"
 #include "print/Dy58Unit.h"
 #include "print/Dy76Unit.h"
+#include "print/DayEndReport.h"
 #include "print/Printer.h"
 #include "print/ReceiptLayouts.h"
 #include "base/AppError.h"
@@ -323,6 +324,23 @@ void reprint(const Till &till, const QString &number)
         printer().print(marked, plan.window->data(), QStringLiteral("重打小票 %1").arg(sale.number));
     } catch (const AppError &e) {
         throw AppError(refusalFor(e.message(), QStringLiteral("小票没有重打，处理好打印机后再按“重打”。")));
+    }
+}
+
+void printDayEnd(const Till &till, const dayend::Day &day)
+{
+    if (running)
+        return;
+    QScopedValueRollback<bool> guard(running, true);
+    const auto paper = paperOf(till, [](const QString &what) {
+        return what + QStringLiteral("。日结没有打印。");
+    });
+    report::Layout layout = dayendprint::design(*paper);
+    const report::Data data = dayendprint::fill(layout, day, appclock::now());
+    try {
+        printer().print(layout, data, QStringLiteral("日结 %1").arg(day.date.toString(Qt::ISODate)));
+    } catch (const AppError &e) {
+        throw AppError(refusalFor(e.message(), QStringLiteral("日结没有打印，处理好打印机后再按“打印”。")));
     }
 }
 

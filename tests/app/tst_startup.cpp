@@ -14,6 +14,7 @@
 #include "app/Forms.h"
 #include "app/HotKeys.h"
 #include "app/LoginUnit.h"
+#include "history/RjUnit.h"
 #include "history/XscxUnit.h"
 #include "history/XsmxUnit.h"
 #include "history/XstjUnit.h"
@@ -143,7 +144,7 @@ private slots:
     void init();
     void cleanup();
 
-    void twelveWindowsInOrder();
+    void windowsInOrder();
     void missingDatabase_data();
     void missingDatabase();
     void loginWindowEmptiesWorkingTicket_data();
@@ -204,11 +205,11 @@ void TestStartup::cleanup()
     ui::setHelpOpener({});
 }
 
-void TestStartup::twelveWindowsInOrder()
+void TestStartup::windowsInOrder()
 {
     const QStringList names{u"MainForm"_s, u"XtForm"_s,   u"YhtjForm"_s, u"YhxgForm"_s,
                             u"SptjForm"_s, u"SpxgForm"_s, u"XstjForm"_s, u"XsmxForm"_s,
-                            u"XscxForm"_s, u"QxsmForm"_s, u"Dy58Form"_s, u"Dy76Form"_s};
+                            u"XscxForm"_s, u"RjForm"_s,   u"QxsmForm"_s, u"Dy58Form"_s, u"Dy76Form"_s};
     const QStringList captions{u"Velmora销售小票打印软件 V18.0(标准版)"_s,
                                u"系统设置"_s,
                                u"添加新用户"_s,
@@ -218,6 +219,7 @@ void TestStartup::twelveWindowsInOrder()
                                u"销售统计"_s,
                                u"销售明细"_s,
                                u"销售查询"_s,
+                               u"日结"_s,
                                u"权限说明"_s,
                                u"打印预览"_s,
                                u"打印预览"_s};
@@ -225,7 +227,7 @@ void TestStartup::twelveWindowsInOrder()
 
     app::createForms();
     const QList<QWidget *> globals{MainForm, XtForm,   YhtjForm, YhxgForm, SptjForm, SpxgForm,
-                                   XstjForm, XsmxForm, XscxForm, QxsmForm, Dy58Form, Dy76Form};
+                                   XstjForm, XsmxForm, XscxForm, RjForm,   QxsmForm, Dy58Form, Dy76Form};
     QSet<QWidget *> distinct;
     for (int i = 0; i < names.size(); ++i) {
         QWidget *w = app::formByName(names[i]);
@@ -236,7 +238,7 @@ void TestStartup::twelveWindowsInOrder()
         QVERIFY(!w->isVisible());
         distinct.insert(w);
     }
-    QCOMPARE(distinct.size(), 12);
+    QCOMPARE(distinct.size(), 13);
     QCOMPARE(app::formByName(u"LoginForm"_s), nullptr);
 
     app::destroyForms();
