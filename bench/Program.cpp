@@ -8,6 +8,7 @@
 
 #include "app/Application.h"
 #include "app/LoginUnit.h"
+#include "history/RjUnit.h"
 #include "history/XscxUnit.h"
 #include "history/XsmxUnit.h"
 #include "history/XstjUnit.h"
@@ -433,6 +434,29 @@ void measureHistory(const Job &job, qint64 tickets)
                 std::exit(3);
             }
             sample("detail", detail);
+
+            // 日结 of a seeded day: the window opens on today, the day is
+            // typed into its date box; timed from the last key until the
+            // day's figures are shown.
+            whenModalShown([&](QWidget *w) {
+                paint(w);
+                QDateEdit *box = RjForm->DateTimePicker1;
+                box->setFocus();
+                box->setSelectedSection(QDateTimeEdit::YearSection);
+                const QString typed = dayEndDay().toString(QStringLiteral("yyyyMMdd"));
+                for (int i = 0; i + 1 < typed.size(); ++i)
+                    QTest::keyClick(box, typed[i].toLatin1());
+                step.restart();
+                QTest::keyClick(box, typed.back().toLatin1());
+                paint(w);
+                sample("dayend", ms(step));
+                if (tickets > 0 && RjForm->shown().total.tickets == 0) {
+                    std::fprintf(stderr, "日结 found no ticket on %s (the box shows %s)\n", qPrintable(typed),
+                                 qPrintable(box->text()));
+                    std::exit(3);
+                }
+            });
+            click(XstjForm->SpeedButton6);
             expectNoPrompt("统计");
         });
         t.start();

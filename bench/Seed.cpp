@@ -287,6 +287,11 @@ QString queriedDay()
     return QStringLiteral("20210215");
 }
 
+QDate dayEndDay()
+{
+    return QDate::fromString(queriedDay(), QStringLiteral("yyyyMMdd"));
+}
+
 QString queriedCashier()
 {
     return QStringLiteral("王芳");

@@ -5,6 +5,7 @@
 // products, six cashiers in shifts, some discounts and some customers. The
 // same count always gives the same file (a fixed random sequence), so the
 // first 100,000 tickets of the large archive are the small archive.
+#include <QDate>
 #include <QString>
 #include <QtGlobal>
 
@@ -23,5 +24,7 @@ void addProducts(const QString &file, int products);
 // the archives of 100,000 tickets and more) and one cashier's name.
 QString queriedDay();
 QString queriedCashier();
+// The day 日结 is measured on: the day queriedDay() names.
+QDate dayEndDay();
 
 } // namespace bench

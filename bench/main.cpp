@@ -77,6 +77,7 @@ const Figure kFigures[] = {
     {"bynumber", "query by ticket number (one day)", "ms", "bynumber", {0, 300, false}},
     {"bycashier", "query by cashier", "ms", "bycashier", {0, 300, false}},
     {"detail", "double-click: a ticket's detail shown", "ms", "detail", {1.5, 0, false}},
+    {"dayend", "日结 of one day: its figures shown", "ms", "dayend", {0, 300, false}},
     {"export", "导出 of the whole list", "s", "export", {0, 15, false}},
     {"exportpeak", "  peak memory of its process", "MB", "exportpeak", {0, 200, false}, 1.048576},
     {"cat-startup", "start-up, 100,000 more products", "ms", "cat-startup", {0, 50, true}},

@@ -5,11 +5,14 @@
 //
 //   receipt_pictures <folder>
 #include "app/Forms.h"
+#include "app/Wiring.h"
 #include "print/Dy58Unit.h"
 #include "print/Dy76Unit.h"
 #include "print/Printer.h"
 #include "report/Output.h"
 #include "store/Clock.h"
+#include "store/Connection.h"
+#include "store/DayEnd.h"
 #include "store/Session.h"
 #include "ticket/MainUnit.h"
 #include "ui/ListChoice.h"
@@ -129,6 +132,13 @@ int main(int argc, char **argv)
         pictures->nextFile = QDir(out).filePath(QStringLiteral("receipt-%1mm-layout%2.png").arg(QLatin1String(r.paper)).arg(r.layout));
         f->SpeedButton6Click();
     }
+    // 重打 of the first of these tickets, on 58 mm paper with customer and
+    // phone: the archived ticket, marked, without 实收 and 找零.
+    ui::setListText(f->ComboBox5, QStringLiteral("58"));
+    f->CheckBox2->setChecked(true);
+    f->CheckBox3->setChecked(true);
+    pictures->nextFile = QDir(out).filePath(QStringLiteral("reprint-58mm-layout3.png"));
+    print::reprint(app::tillOf(*f), QStringLiteral("20240305142608"));
     // The same six receipts for a ticket that pushes every column: long
     // names, a 9-digit price, a 6-digit quantity and the totals they make.
     sql(QStringLiteral("update dynr set 店名 = ?"),
@@ -154,6 +164,16 @@ int main(int argc, char **argv)
         pictures->nextFile = QDir(out).filePath(
             QStringLiteral("receipt-%1mm-layout%2-long.png").arg(QLatin1String(r.paper)).arg(r.layout));
         f->SpeedButton6Click();
+    }
+    // 日结 of that day, on both papers: two cashiers, the long ticket's totals.
+    {
+        Connection connection(connstr::runtime());
+        const dayend::Day day = dayend::dayEnd(connection, QDate(2024, 3, 5));
+        for (const char *paper : {"58", "76"}) {
+            ui::setListText(f->ComboBox5, QString::fromLatin1(paper));
+            pictures->nextFile = QDir(out).filePath(QStringLiteral("dayend-%1mm.png").arg(QLatin1String(paper)));
+            print::printDayEnd(app::tillOf(*f), day);
+        }
     }
     // The preview window as 预览 shows it after these checkouts, one picture
     // per paper width and layout, taken while it is open.

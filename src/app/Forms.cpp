@@ -8,6 +8,7 @@
 #include "admin/XtUnit.h"
 #include "admin/YhtjUnit.h"
 #include "admin/YhxgUnit.h"
+#include "history/RjUnit.h"
 #include "history/XscxUnit.h"
 #include "history/XsmxUnit.h"
 #include "history/XstjUnit.h"
@@ -39,7 +40,8 @@ const std::vector<WindowSlot> &windowSlots()
         windowSlot<TYhtjForm, &YhtjForm>("YhtjForm"),   windowSlot<TYhxgForm, &YhxgForm>("YhxgForm"),
         windowSlot<TSptjForm, &SptjForm>("SptjForm"),   windowSlot<TSpxgForm, &SpxgForm>("SpxgForm"),
         windowSlot<TXstjForm, &XstjForm>("XstjForm"),   windowSlot<TXsmxForm, &XsmxForm>("XsmxForm"),
-        windowSlot<TXscxForm, &XscxForm>("XscxForm"),   windowSlot<TQxsmForm, &QxsmForm>("QxsmForm"),
+        windowSlot<TXscxForm, &XscxForm>("XscxForm"),   windowSlot<TRjForm, &RjForm>("RjForm"),
+        windowSlot<TQxsmForm, &QxsmForm>("QxsmForm"),
         windowSlot<TDy58Form, &Dy58Form>("Dy58Form"),   windowSlot<TDy76Form, &Dy76Form>("Dy76Form"),
         windowSlot<TDyjszForm, &DyjszForm>("DyjszForm"),
     };

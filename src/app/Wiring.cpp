@@ -4,6 +4,7 @@
 #include "admin/SpxgUnit.h"
 #include "admin/XtUnit.h"
 #include "admin/YhtjUnit.h"
+#include "history/RjUnit.h"
 #include "history/XstjUnit.h"
 #include "print/DyjszUnit.h"
 #include "store/Idioms.h"
@@ -111,6 +112,19 @@ void wireForms()
     ui::on(SptjForm, &TSptjForm::productsChanged, f, [] { reloadProductList(); });
     ui::on(SpxgForm, &TSpxgForm::productsChanged, f, [] { reloadProductList(); });
     ui::on(YhtjForm, &TYhtjForm::usersChanged, f, [] { reloadCashierList(); });
+    // A ticket printed again from the history, as the till is set now; its
+    // messages belong to the window it was asked from.
+    ui::on(XstjForm, &TXstjForm::reprintRequested, XstjForm, [f](const QString &number) {
+        print::Till till = tillOf(*f);
+        till.owner = XstjForm;
+        print::reprint(till, number);
+    });
+    // 日结 printed on the receipt printer the till is set to.
+    ui::on(RjForm, &TRjForm::printRequested, RjForm, [f](const dayend::Day &day) {
+        print::Till till = tillOf(*f);
+        till.owner = RjForm;
+        print::printDayEnd(till, day);
+    });
 }
 
 } // namespace app

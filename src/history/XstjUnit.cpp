@@ -1,6 +1,7 @@
 #include "history/XstjUnit.h"
 
 #include "history/Export.h"
+#include "history/RjUnit.h"
 #include "history/XscxUnit.h"
 #include "history/XsmxUnit.h"
 #include "store/Idioms.h"
@@ -66,7 +67,11 @@ void TXstjForm::buildControls()
     SpeedButton3 = ui::button(this, "SpeedButton3", QStringLiteral("刷新"));
     SpeedButton2 = ui::button(this, "SpeedButton2", QStringLiteral("导出"));
     SpeedButton4 = ui::button(this, "SpeedButton4", QStringLiteral("删除"));
-    for (QPushButton *b : {SpeedButton1, SpeedButton3, SpeedButton2, SpeedButton4}) {
+    SpeedButton5 = ui::button(this, "SpeedButton5", QStringLiteral("重打"));
+    SpeedButton5->setAccessibleDescription(QStringLiteral("重新打印选中小票"));
+    SpeedButton6 = ui::button(this, "SpeedButton6", QStringLiteral("日结"));
+    SpeedButton6->setAccessibleDescription(QStringLiteral("按收银员统计一天的销售"));
+    for (QPushButton *b : {SpeedButton1, SpeedButton3, SpeedButton2, SpeedButton4, SpeedButton5, SpeedButton6}) {
         b->setMinimumSize(75, 28);
         bar->addWidget(b);
     }
@@ -112,6 +117,8 @@ void TXstjForm::buildControls()
     N4 = item("N4", QStringLiteral("导出"));
     N5 = item("N5", QString());
     N6 = item("N6", QStringLiteral("删除"));
+    N7 = item("N7", QString());
+    N8 = item("N8", QStringLiteral("重打"));
 }
 
 void TXstjForm::wireHandlers()
@@ -120,10 +127,13 @@ void TXstjForm::wireHandlers()
     ui::on(SpeedButton3, &QPushButton::clicked, this, [this] { SpeedButton3Click(); });
     ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
     ui::on(SpeedButton4, &QPushButton::clicked, this, [this] { SpeedButton4Click(); });
+    ui::on(SpeedButton5, &QPushButton::clicked, this, [this] { SpeedButton5Click(); });
+    ui::on(SpeedButton6, &QPushButton::clicked, this, [this] { SpeedButton6Click(); });
     ui::on(N1, &QAction::triggered, this, [this] { N1Click(); });
     ui::on(N2, &QAction::triggered, this, [this] { N2Click(); });
     ui::on(N4, &QAction::triggered, this, [this] { N4Click(); });
     ui::on(N6, &QAction::triggered, this, [this] { N6Click(); });
+    ui::on(N8, &QAction::triggered, this, [this] { N8Click(); });
     ui::on(DBGridEh1, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         PopupMenu1->popup(DBGridEh1->viewport()->mapToGlobal(at));
     });
@@ -188,6 +198,21 @@ void TXstjForm::SpeedButton4Click()
     // A list emptied by a query that found nothing clears nothing.
     if (ADOQuery1.isEmpty() && archiveIsEmpty())
         clearArchivedLines();
+}
+
+void TXstjForm::SpeedButton5Click()
+{
+    // The grid's current row is the selected ticket; an empty list has none.
+    if (ADOQuery1.isEmpty()) {
+        msg::show(this, QStringLiteral("请先在列表中选中要重打的小票！"), msg::Icon::Warning);
+        return;
+    }
+    emit reprintRequested(ADOQuery1.fieldText(col::danhao));
+}
+
+void TXstjForm::SpeedButton6Click()
+{
+    RjForm->openOnToday();
 }
 
 void TXstjForm::DBGridEh1DblClick()

@@ -31,6 +31,8 @@ public:
     QPushButton *SpeedButton3; // 刷新
     QPushButton *SpeedButton2; // 导出
     QPushButton *SpeedButton4; // 删除
+    QPushButton *SpeedButton5; // 重打: the selected ticket's receipt again
+    QPushButton *SpeedButton6; // 日结: a day's figures per cashier
     ui::ListGrid *DBGridEh1;   // the tickets over ADOQuery1
     ui::GridFooter *DBGridEh1Footer; // 合计 with the sums of 数量, 金额, 折后
     QLineEdit *Edit1;          // hidden: the ticket number last double-clicked
@@ -42,6 +44,8 @@ public:
     QAction *N4;               // 导出
     QAction *N5;               // separator
     QAction *N6;               // 删除
+    QAction *N7;               // separator
+    QAction *N8;               // 重打
 
     Connection ADOConnection1;
     Query ADOQuery1; // the list: "select * from xstj", then as opened, refreshed or queried
@@ -55,7 +59,14 @@ public:
     void N4Click() { SpeedButton2Click(); }
     void SpeedButton4Click(); // 删除
     void N6Click() { SpeedButton4Click(); }
+    void SpeedButton5Click(); // 重打
+    void N8Click() { SpeedButton5Click(); }
+    void SpeedButton6Click(); // 日结
     void DBGridEh1DblClick(); // the selected ticket's lines
+
+signals:
+    // The archived ticket of that number is to be printed again.
+    void reprintRequested(const QString &number);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -3,6 +3,8 @@
 #include "base/Log.h"
 #include "print/Dy58Unit.h"
 #include "print/Dy76Unit.h"
+#include "print/DayEndReport.h"
+#include "print/Printer.h"
 #include "print/ReceiptLayouts.h"
 #include "base/AppError.h"
 #include "store/Archive.h"
@@ -44,30 +46,60 @@ struct PrintPlan {
     int remarkLines = 0;
 };
 
-PrintPlan planOf(const Till &till)
+QString notReprinted(const QString &what)
+{
+    return what + QStringLiteral("。小票没有重打。");
+}
+
+std::optional<receipt::Paper> paperOf(const Till &till, QString (*told)(const QString &))
+{
+    const auto paper = receipt::paperFor(till.paper);
+    if (!paper)
+        throw AppError(told(QStringLiteral("“POS选择”只能是58或76，现在是“%1”").arg(till.paper)));
+    return paper;
+}
+
+// The paper's window and the layout the options select; `told` says what
+// becomes of the ticket when a setting cannot print.
+PrintPlan layoutPlanOf(const Till &till, QString (*told)(const QString &))
 {
     PrintPlan plan;
-    const QString &paperText = till.paper;
-    const auto paper = receipt::paperFor(paperText);
-    if (!paper)
-        throw AppError(keptForRetry(QStringLiteral("“POS选择”只能是58或76，现在是“%1”").arg(paperText)));
-    const QString &copiesText = till.copies;
-    plan.copies = receipt::printsFor(copiesText);
-    if (plan.copies == 0)
-        throw AppError(keptForRetry(QStringLiteral("“打印份数”只能是1或2，现在是“%1”").arg(copiesText)));
+    const auto paper = paperOf(till, told);
     plan.phoneOption = till.phoneOption;
     plan.layout = receipt::layoutFor(till.customerOption, plan.phoneOption);
     if (plan.layout == 0)
-        throw AppError(keptForRetry(QStringLiteral("打印电话必须同时打印客户")));
+        throw AppError(told(QStringLiteral("打印电话必须同时打印客户")));
     plan.window = receiptWindow(*paper);
     plan.remarkLines = static_cast<int>(receipt::remarkLines(till.remark).size());
     return plan;
 }
 
-// The chosen receipt window sized, filled from the archived sale and
-// printed, copy after copy; each copy returns when its job completed.
-// Returns how many copies printed before an error, which it throws on.
-void printSale(const PrintPlan &plan, const archive::Sale &sale, int &printed)
+PrintPlan planOf(const Till &till)
+{
+    const QString &copiesText = till.copies;
+    paperOf(till, keptForRetry);
+    const int copies = receipt::printsFor(copiesText);
+    if (copies == 0)
+        throw AppError(keptForRetry(QStringLiteral("“打印份数”只能是1或2，现在是“%1”").arg(copiesText)));
+    PrintPlan plan = layoutPlanOf(till, keptForRetry);
+    plan.copies = copies;
+    return plan;
+}
+
+// A refusal of the printing path told for what did not print: the
+// printers end theirs with the checkout's advice, which a reprint or a
+// day-end must not give (F5 would sell the working ticket).
+QString refusalFor(const QString &message, const QString &advice)
+{
+    static const QString checkoutAdvice = print::refusal(QString()).mid(1);
+    QString text = message;
+    if (text.endsWith(checkoutAdvice))
+        text = text.left(text.size() - checkoutAdvice.size()) + advice;
+    return text;
+}
+
+// The chosen receipt window sized and filled from the archived sale.
+void fillSale(const PrintPlan &plan, const archive::Sale &sale)
 {
     TReceiptForm &w = *plan.window;
     w.ReconnectForSale(sale.number);
@@ -90,6 +122,15 @@ void printSale(const PrintPlan &plan, const archive::Sale &sale, int &printed)
         w.setValue(k, v::received, sale.received);
         w.setValue(k, v::change, sale.change);
     }
+}
+
+// The sale's receipt printed, copy after copy; each copy returns when its
+// job completed. Returns how many copies printed before an error, which it
+// throws on.
+void printSale(const PrintPlan &plan, const archive::Sale &sale, int &printed)
+{
+    fillSale(plan, sale);
+    TReceiptForm &w = *plan.window;
     for (printed = 0; printed < plan.copies; ++printed)
         w.printLayout(plan.layout, QStringLiteral("小票 %1").arg(sale.number));
 }
@@ -260,6 +301,46 @@ void resolveMarkedSales(const Till &till)
             }
             break;
         }
+    }
+}
+
+void reprint(const Till &till, const QString &number)
+{
+    // A checkout lets events through while it prints, and so does this:
+    // both fill the same receipt window.
+    if (running)
+        return;
+    QScopedValueRollback<bool> guard(running, true);
+    PrintPlan plan = layoutPlanOf(till, notReprinted);
+    plan.copies = 1;
+    archive::Sale sale = archive::archivedSale(*till.connection, number);
+    // Not archived: the receipt does not pretend to know them.
+    sale.received = receipt::kNotArchived;
+    sale.change = receipt::kNotArchived;
+    fillSale(plan, sale);
+    report::Layout marked = plan.window->layout(plan.layout);
+    receipt::markReprint(marked);
+    try {
+        printer().print(marked, plan.window->data(), QStringLiteral("重打小票 %1").arg(sale.number));
+    } catch (const AppError &e) {
+        throw AppError(refusalFor(e.message(), QStringLiteral("小票没有重打，处理好打印机后再按“重打”。")));
+    }
+}
+
+void printDayEnd(const Till &till, const dayend::Day &day)
+{
+    if (running)
+        return;
+    QScopedValueRollback<bool> guard(running, true);
+    const auto paper = paperOf(till, [](const QString &what) {
+        return what + QStringLiteral("。日结没有打印。");
+    });
+    report::Layout layout = dayendprint::design(*paper);
+    const report::Data data = dayendprint::fill(layout, day, appclock::now());
+    try {
+        printer().print(layout, data, QStringLiteral("日结 %1").arg(day.date.toString(Qt::ISODate)));
+    } catch (const AppError &e) {
+        throw AppError(refusalFor(e.message(), QStringLiteral("日结没有打印，处理好打印机后再按“打印”。")));
     }
 }
 

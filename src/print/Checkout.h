@@ -6,6 +6,7 @@
 // value (a Till, made where the windows are wired together) and tells that
 // window what to show through the Till's callbacks.
 #include "store/Archive.h"
+#include "store/DayEnd.h"
 
 #include <QString>
 #include <functional>
@@ -55,6 +56,16 @@ bool checkoutRunning();
 // (重打), undoes it (作废: the lines return to the working ticket) or leaves
 // it for the next start. Run once somebody logged in.
 void resolveMarkedSales(const Till &till);
+
+// 重打: the archived ticket of that number printed once more, in the paper
+// width and layout the till is set to, marked "重打" under the shop name;
+// 实收 and 找零, which the archive does not keep, print as "—". Nothing is
+// archived or changed. Throws, saying why, when it did not print.
+void reprint(const Till &till, const QString &number);
+
+// 日结 of a day printed once on the receipt printer, in the till's paper
+// width, through the same printer and refusals as a sale.
+void printDayEnd(const Till &till, const dayend::Day &day);
 
 // Selects the options' page in both receipt windows and shows the window of
 // the paper width, modally; any other paper text shows nothing.

@@ -4,6 +4,9 @@
 #include "report/TextWrap.h"
 #include "store/NumberText.h"
 #include "store/Schema.h"
+#include "base/AppError.h"
+
+#include <algorithm>
 
 namespace receipt {
 
@@ -241,6 +244,24 @@ report::Layout design(Paper paper, int k)
     remark.lineHeightPx = kRemarkLinePx;
     l.summary.block = remark;
     return l;
+}
+
+void markReprint(report::Layout &l)
+{
+    const auto store = std::find_if(l.title.fields.cbegin(), l.title.fields.cend(), [](const Field &f) {
+        return f.kind == FieldKind::DataField && f.name == schema::col::dianming;
+    });
+    if (store == l.title.fields.cend())
+        throw AppError(QStringLiteral("小票格式没有店名，无法标明重打"));
+    const QPointF at = store->at;
+    const qreal row = report::pxToMm(kReprintMarkPx);
+    for (Field &f : l.title.fields) {
+        if (f.at.y() > at.y())
+            f.at.ry() += row;
+    }
+    l.title.fields << caption(kReprintMark, at.x(), at.y() + row);
+    l.title.heightPx += kReprintMarkPx;
+    l.pageLengthPx += kReprintMarkPx;
 }
 
 } // namespace receipt

@@ -59,4 +59,13 @@ constexpr int kTicketLinePx = 25;
 // a base for the paper and the phone option, 25 per ticket line.
 int pageLengthPx(Paper paper, bool phoneOption, int remarkLines, int ticketLines);
 
+// A receipt printed again from the archive says so: "重打" on a row of its
+// own under the shop name. The title rows below it move down by that row,
+// and the page grows with them, so nothing is printed over.
+inline const QString kReprintMark = QStringLiteral("重打");
+constexpr int kReprintMarkPx = 17;
+// What a reprint prints for 实收 and 找零, which are not archived.
+inline const QString kNotArchived = QStringLiteral("—");
+void markReprint(report::Layout &layout);
+
 } // namespace receipt

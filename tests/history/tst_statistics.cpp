@@ -171,7 +171,7 @@ void TestStatistics::layout()
     inStatistics([&] {
         client = XstjForm->contentsRect();
         for (QPushButton *b : {XstjForm->SpeedButton1, XstjForm->SpeedButton3, XstjForm->SpeedButton2,
-                               XstjForm->SpeedButton4}) {
+                               XstjForm->SpeedButton4, XstjForm->SpeedButton5, XstjForm->SpeedButton6}) {
             buttonsLeft << b->mapTo(XstjForm, QPoint()).x();
             captions << b->text();
             QVERIFY(b->mapTo(XstjForm, QPoint()).y() < XstjForm->DBGridEh1->mapTo(XstjForm, QPoint()).y());
@@ -184,9 +184,9 @@ void TestStatistics::layout()
         footerUnderGrid = foot.top() >= grid.bottom() && foot.left() == grid.left() && foot.width() == grid.width();
     });
     QCOMPARE(client.size(), QSize(717, 514));
-    QCOMPARE(captions, QStringList({u"查询"_s, u"刷新"_s, u"导出"_s, u"删除"_s}));
+    QCOMPARE(captions, QStringList({u"查询"_s, u"刷新"_s, u"导出"_s, u"删除"_s, u"重打"_s, u"日结"_s}));
     QVERIFY(std::is_sorted(buttonsLeft.begin(), buttonsLeft.end()));
-    QCOMPARE(menu, QStringList({u"查询"_s, u"刷新"_s, u"-"_s, u"导出"_s, u"-"_s, u"删除"_s}));
+    QCOMPARE(menu, QStringList({u"查询"_s, u"刷新"_s, u"-"_s, u"导出"_s, u"-"_s, u"删除"_s, u"-"_s, u"重打"_s}));
     QVERIFY(edit1Hidden);
     QVERIFY(footerUnderGrid);
     QCOMPARE(XstjForm->DBGridEh1->toolTip(), u"双击查看销售明细！"_s);
