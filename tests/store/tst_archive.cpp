@@ -6,7 +6,7 @@
 #include "store/Connection.h"
 #include "store/Query.h"
 #include "store/Transaction.h"
-#include "support/TestSupport.h"
+#include "support/CoreSupport.h"
 
 #include <QtTest>
 #include <memory>
@@ -310,5 +310,5 @@ void TestArchive::commitOnce()
     QVERIFY(!connection_->inTransaction());
 }
 
-QTEST_MAIN(TestArchive)
+QTEST_GUILESS_MAIN(TestArchive)
 #include "tst_archive.moc"

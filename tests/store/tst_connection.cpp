@@ -6,7 +6,7 @@
 #include "store/InstanceLock.h"
 #include "store/Query.h"
 #include "support/DamagedFiles.h"
-#include "support/TestSupport.h"
+#include "support/CoreSupport.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "base/AppError.h"
 #include "store/Connection.h"
 #include "store/ValuePages.h"
-#include "support/TestSupport.h"
+#include "support/CoreSupport.h"
 
 #include <QtTest>
 
@@ -159,5 +159,5 @@ void TestValuePages::unknownNamesRefused()
     QVERIFY2(message.contains(error), qPrintable(message));
 }
 
-QTEST_MAIN(TestValuePages)
+QTEST_GUILESS_MAIN(TestValuePages)
 #include "tst_valuepages.moc"

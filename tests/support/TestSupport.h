@@ -1,7 +1,7 @@
 #pragma once
-// What every test shares: a fresh current directory with a fresh data.mdb,
-// a second connection to read what the program stored, scripted message
-// boxes, and the program's windows made and torn down per test.
+// What every test of the windows shares: besides CoreSupport.h, scripted
+// message boxes, input as a user gives it, and the program's windows made
+// and torn down per test.
 #include <QDateTime>
 #include <QList>
 #include <QPoint>
@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "support/CoreSupport.h"
 #include "ui/MessageBox.h"
 
 class QAbstractItemView;
@@ -20,28 +21,6 @@ class QLineEdit;
 class QWidget;
 
 namespace testing {
-
-// A fresh folder made the current directory, holding a copy of the
-// delivered data.mdb (unless withDatabase is false). The old current
-// directory comes back at the end.
-class TempWorkDir {
-public:
-    explicit TempWorkDir(bool withDatabase = true);
-    ~TempWorkDir();
-    QString path() const { return dir_.path(); }
-    QString file(const QString &name) const;
-
-private:
-    QTemporaryDir dir_;
-    QString previous_;
-    QByteArray previousHome_;
-};
-
-// Runs SQL on data.mdb of the current directory through a connection of its
-// own; rows come back as text (null as empty, numbers as SQLite writes them).
-QList<QStringList> rows(const QString &sql, const QVariantList &args = {});
-QVariant scalar(const QString &sql, const QVariantList &args = {});
-void exec(const QString &sql, const QVariantList &args = {});
 
 // Records every message box and answers from a queue; a prompt that finds
 // the queue empty is answered "OK"/"Cancel" only when expectAnyOk() allows it,
@@ -66,9 +45,6 @@ private:
     int unexpected_ = 0;
 };
 
-// A fixed clock for ticket numbers and times.
-void fixClock(const QDateTime &t);
-void releaseClock();
 
 // Input as a user gives it: real mouse and key events on the named controls.
 void click(QWidget *widget);              // a left click in its middle
