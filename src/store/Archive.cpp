@@ -21,25 +21,12 @@ namespace {
 
 using namespace schema::col;
 
-QSqlQuery run(Connection &connection, const QString &sql, const QVariantList &values = {})
-{
-    QSqlQuery q(connection.database());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        store::throwEngineError(q.lastError());
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        store::throwEngineError(q.lastError());
-    return q;
-}
 
 bool numberUsed(Connection &connection, const QString &number)
 {
     // Both tables: a line left by an earlier version under a number would
     // otherwise join the new ticket's detail.
-    QSqlQuery q = run(connection,
-                      QStringLiteral("SELECT EXISTS(SELECT 1 FROM xstj WHERE 单号 = ?) "
+    QSqlQuery q = connection.run(QStringLiteral("SELECT EXISTS(SELECT 1 FROM xstj WHERE 单号 = ?) "
                                      "OR EXISTS(SELECT 1 FROM xsmx WHERE 单号 = ?)"),
                       {number, number});
     return q.next() && q.value(0).toInt() != 0;
@@ -68,7 +55,7 @@ QString freeNumber(Connection &connection, const Numbering &numbering)
 // stops the sale before anything is written.
 void sumLines(Connection &connection, Sale &sale)
 {
-    QSqlQuery q = run(connection, QStringLiteral("SELECT 数量, 金额, 折后 FROM xsxx"));
+    QSqlQuery q = connection.run(QStringLiteral("SELECT 数量, 金额, 折后 FROM xsxx"));
     std::optional<qint64> sums[3] = {0, 0, 0};
     int lines = 0;
     while (q.next()) {
@@ -158,7 +145,7 @@ void ensureOwnTables(Connection &connection)
         connection.open();
     if (connection.tableColumns(kMarks))
         return;
-    run(connection, QStringLiteral("CREATE TABLE IF NOT EXISTS dyzt (单号 TEXT PRIMARY KEY, 实收 TEXT, 找零 TEXT, "
+    connection.run(QStringLiteral("CREATE TABLE IF NOT EXISTS dyzt (单号 TEXT PRIMARY KEY, 实收 TEXT, 找零 TEXT, "
                                    "开始 TEXT)"));
     // The columns known to the connection follow the file's schema.
     connection.close();
@@ -182,7 +169,7 @@ Sale archiveForPrinting(Connection &connection, Query &lines, Query &tickets, Qu
         sumLines(connection, sale);
         sale.number = freeNumber(connection, numbering);
         archiveRows(lines, tickets, archivedLines, sale);
-        run(connection, QStringLiteral("INSERT INTO dyzt (单号, 实收, 找零, 开始) VALUES (?, ?, ?, ?)"),
+        connection.run(QStringLiteral("INSERT INTO dyzt (单号, 实收, 找零, 开始) VALUES (?, ?, ?, ?)"),
             {sale.number, sale.received, sale.change, appclock::ticketTime(appclock::now())});
     });
     return sale;
@@ -191,7 +178,7 @@ Sale archiveForPrinting(Connection &connection, Query &lines, Query &tickets, Qu
 void markPrinted(Connection &connection, const QString &number)
 {
     Transaction transaction(connection);
-    run(connection, QStringLiteral("DELETE FROM dyzt WHERE 单号 = ?"), {number});
+    connection.run(QStringLiteral("DELETE FROM dyzt WHERE 单号 = ?"), {number});
     transaction.commit();
 }
 
@@ -199,14 +186,13 @@ void undoArchive(Connection &connection, Query &lines, Query &tickets, Query &ar
 {
     requireOneConnection(connection, {&lines, &tickets, &archivedLines});
     idiom::allOrNothing(connection, {&lines, &tickets, &archivedLines}, [&] {
-        run(connection,
-            QStringLiteral("INSERT INTO xsxx (单号, 时间, 客户, 电话, 品名, 单价, 数量, 金额, 折后) "
+        connection.run(QStringLiteral("INSERT INTO xsxx (单号, 时间, 客户, 电话, 品名, 单价, 数量, 金额, 折后) "
                            "SELECT 单号, 时间, 客户, 电话, 品名, 单价, 数量, 金额, 折后 FROM xsmx "
                            "WHERE 单号 = ? ORDER BY rowid"),
             {number});
-        run(connection, QStringLiteral("DELETE FROM xsmx WHERE 单号 = ?"), {number});
-        run(connection, QStringLiteral("DELETE FROM xstj WHERE 单号 = ?"), {number});
-        run(connection, QStringLiteral("DELETE FROM dyzt WHERE 单号 = ?"), {number});
+        connection.run(QStringLiteral("DELETE FROM xsmx WHERE 单号 = ?"), {number});
+        connection.run(QStringLiteral("DELETE FROM xstj WHERE 单号 = ?"), {number});
+        connection.run(QStringLiteral("DELETE FROM dyzt WHERE 单号 = ?"), {number});
         for (const QString &table : {schema::xsxx, schema::xsmx, schema::xstj})
             connection.noteWrite(table);
     });
@@ -221,13 +207,13 @@ QList<Sale> markedSales(Connection &connection)
     if (!connection.isOpen())
         connection.open();
     QStringList numbers;
-    QSqlQuery q = run(connection, QStringLiteral("SELECT 单号 FROM dyzt ORDER BY 开始, rowid"));
+    QSqlQuery q = connection.run(QStringLiteral("SELECT 单号 FROM dyzt ORDER BY 开始, rowid"));
     while (q.next())
         numbers << q.value(0).toString();
     q.finish();
     QList<Sale> sales;
     for (const QString &n : numbers) {
-        QSqlQuery found = run(connection, QStringLiteral("SELECT EXISTS(SELECT 1 FROM xstj WHERE 单号 = ?)"), {n});
+        QSqlQuery found = connection.run(QStringLiteral("SELECT EXISTS(SELECT 1 FROM xstj WHERE 单号 = ?)"), {n});
         if (found.next() && found.value(0).toInt() != 0) {
             found.finish();
             sales << archivedSale(connection, n);
@@ -245,15 +231,14 @@ Sale archivedSale(Connection &connection, const QString &number)
 {
     if (!connection.isOpen())
         connection.open();
-    QSqlQuery q = run(connection,
-                      QStringLiteral("SELECT 单号, 时间, 收银员, 数量, 金额, 折后 FROM xstj WHERE 单号 = ? "
+    QSqlQuery q = connection.run(QStringLiteral("SELECT 单号, 时间, 收银员, 数量, 金额, 折后 FROM xstj WHERE 单号 = ? "
                                      "ORDER BY rowid DESC LIMIT 1"),
                       {number});
     if (!q.next())
         throw AppError(QStringLiteral("找不到单号为“%1”的小票").arg(number));
     Sale sale = saleFrom(q);
     q.finish();
-    q = run(connection, QStringLiteral("SELECT 客户, 电话, count(*) FROM xsmx WHERE 单号 = ?"), {number});
+    q = connection.run(QStringLiteral("SELECT 客户, 电话, count(*) FROM xsmx WHERE 单号 = ?"), {number});
     if (q.next()) {
         sale.customer = q.value(0).toString();
         sale.phone = q.value(1).toString();
@@ -261,7 +246,7 @@ Sale archivedSale(Connection &connection, const QString &number)
     }
     q.finish();
     if (connection.tableColumns(kMarks)) {
-        q = run(connection, QStringLiteral("SELECT 实收, 找零 FROM dyzt WHERE 单号 = ?"), {number});
+        q = connection.run(QStringLiteral("SELECT 实收, 找零 FROM dyzt WHERE 单号 = ?"), {number});
         if (q.next()) {
             sale.received = q.value(0).toString();
             sale.change = q.value(1).toString();

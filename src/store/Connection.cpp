@@ -501,3 +501,19 @@ Connection::ReadScope::~ReadScope()
         qCWarning(lcStore, "a read could not be ended: %s", qPrintable(e.message()));
     }
 }
+
+QSqlQuery Connection::run(const QString &sql, const QVariantList &values)
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        store::throwEngineError(q.lastError());
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        const QSqlError e = q.lastError();
+        q.finish();
+        store::throwEngineError(e);
+    }
+    return q;
+}

@@ -106,6 +106,10 @@ public:
         bool began_ = false;
     };
 
+    // Runs one statement with its values in the order of its "?" marks,
+    // read forward only. Throws AppError with the engine's error.
+    QSqlQuery run(const QString &sql, const QVariantList &values = {});
+
 private:
     // Returns whether the file is in write-ahead-log mode (its header says so).
     bool checkFile(const QString &path) const;

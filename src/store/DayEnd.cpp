@@ -15,18 +15,6 @@ namespace dayend {
 
 namespace {
 
-QSqlQuery run(Connection &connection, const QString &sql, const QVariantList &values = {})
-{
-    QSqlQuery q(connection.database());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        store::throwEngineError(q.lastError());
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        store::throwEngineError(q.lastError());
-    return q;
-}
 
 const QString kColumns[] = {QStringLiteral("数量"), QStringLiteral("金额"), QStringLiteral("折后")};
 
@@ -68,8 +56,7 @@ Day dayEnd(Connection &connection, const QDate &date)
     const QString format = QStringLiteral("yyyy-MM-dd");
     // Times are "yyyy-mm-dd hh:mm:ss": text order is time order, and the
     // range keeps to the index on 时间 (rowid breaks ties, as the index does).
-    QSqlQuery q = run(connection,
-                      QStringLiteral("SELECT 单号, 时间, 数量, 金额, 折后, 收银员 FROM xstj "
+    QSqlQuery q = connection.run(QStringLiteral("SELECT 单号, 时间, 数量, 金额, 折后, 收银员 FROM xstj "
                                      "WHERE 时间 >= ? AND 时间 < ? ORDER BY 时间, rowid"),
                       {date.toString(format), date.addDays(1).toString(format)});
     while (q.next()) {
@@ -88,7 +75,7 @@ Day dayEnd(Connection &connection, const QDate &date)
         count(day.total, number, time, values);
     }
     q.finish();
-    q = run(connection, QStringLiteral("SELECT 店名 FROM dynr ORDER BY ID LIMIT 1"));
+    q = connection.run(QStringLiteral("SELECT 店名 FROM dynr ORDER BY ID LIMIT 1"));
     if (q.next())
         day.shop = q.value(0).toString();
     return day;

@@ -10,11 +10,6 @@ namespace store {
 
 namespace {
 
-[[noreturn]] void missing(const QString &what)
-{
-    throwEngineError(QSqlError(QString(), what, QSqlError::StatementError, QStringLiteral("1")));
-}
-
 // Values the engine counts as one are one key: a number by its value
 // (1 and 1.0 alike), a text by its characters, a null alone.
 QString keyOf(const QVariant &value)
@@ -52,14 +47,14 @@ std::vector<QVariant> DistinctPages::next(int n)
     // Names as the file spells them; anything else is refused before any SQL.
     const QList<Connection::Column> *columns = connection_.tableColumns(table_);
     if (!columns)
-        missing(QStringLiteral("no such table: %1").arg(table_));
+        throwMissing(QStringLiteral("no such table: %1").arg(table_));
     QString column;
     for (const Connection::Column &c : *columns) {
         if (c.name.compare(column_, Qt::CaseInsensitive) == 0)
             column = c.name;
     }
     if (column.isEmpty())
-        missing(QStringLiteral("no such column: %1").arg(column_));
+        throwMissing(QStringLiteral("no such column: %1").arg(column_));
     return indexed(column) ? byIndex(column, n) : byRows(column, n);
 }
 

@@ -163,6 +163,11 @@ void throwEngineError(const QSqlError &error)
     throw AppError(engineMessage(error));
 }
 
+void throwMissing(const QString &what)
+{
+    throwEngineError(QSqlError(QString(), what, QSqlError::StatementError, QStringLiteral("1")));
+}
+
 void addStored(Fixed4Sum &sum, const QVariant &value)
 {
     if (!value.isValid() || value.isNull())

@@ -28,6 +28,8 @@ const QString &databaseFile();
 // "数据库正忙……：database is locked"; an error the program has no words for
 // keeps the engine's text alone.
 QString engineMessage(const QSqlError &error);
+// Throws as the engine does for a table or column that is not there.
+[[noreturn]] void throwMissing(const QString &what);
 [[noreturn]] void throwEngineError(const QSqlError &error);
 // What the system's error number means, in the cashier's words.
 QString systemErrorText(int error);

@@ -20,26 +20,7 @@ bool numberType(const QString &declared)
         || type.contains(QLatin1String("INT"));
 }
 
-QSqlQuery run(Connection &connection, const QString &text, const QVariantList &args)
-{
-    QSqlQuery q(connection.database());
-    q.setForwardOnly(true);
-    if (!q.prepare(text))
-        throwEngineError(q.lastError());
-    for (const QVariant &a : args)
-        q.addBindValue(a);
-    if (!q.exec()) {
-        const QSqlError e = q.lastError();
-        q.finish();
-        throwEngineError(e);
-    }
-    return q;
-}
 
-[[noreturn]] void missing(const QString &what)
-{
-    throwEngineError(QSqlError(QString(), what, QSqlError::StatementError, QStringLiteral("1")));
-}
 
 } // namespace
 
@@ -60,13 +41,13 @@ Plan::Plan(Connection &connection, Listing listing)
 {
     const QList<Connection::Column> *table = connection_.tableColumns(listing_.table);
     if (!table)
-        missing(QStringLiteral("no such table: %1").arg(listing_.table));
+        throwMissing(QStringLiteral("no such table: %1").arg(listing_.table));
     auto indexOf = [&](const QString &name) {
         for (int i = 0; i < table->size(); ++i) {
             if (table->at(i).name.compare(name, Qt::CaseInsensitive) == 0)
                 return i;
         }
-        missing(QStringLiteral("no such column: %1").arg(name));
+        throwMissing(QStringLiteral("no such column: %1").arg(name));
     };
     if (listing_.isDistinct()) {
         const int c = indexOf(listing_.distinctColumn);
@@ -77,7 +58,7 @@ Plan::Plan(Connection &connection, Listing listing)
         // A short list is kept whole; a long one (a million ticket numbers) is
         // copied once into a temporary table and read from there by key, in
         // the order the engine gave.
-        QSqlQuery q = run(connection_, QStringLiteral("SELECT DISTINCT %1 FROM %2 LIMIT %3")
+        QSqlQuery q = connection_.run(QStringLiteral("SELECT DISTINCT %1 FROM %2 LIMIT %3")
                                            .arg(column, from)
                                            .arg(kFewDistinct + 1),
                           {});
@@ -94,8 +75,7 @@ Plan::Plan(Connection &connection, Listing listing)
         }
         static std::atomic<int> counter{0};
         source_ = QStringLiteral("velmora_distinct_%1").arg(++counter);
-        run(connection_,
-            QStringLiteral("CREATE TEMP TABLE %1 AS SELECT DISTINCT %2 AS %2 FROM %3").arg(quotedName(source_), column, from),
+        connection_.run(QStringLiteral("CREATE TEMP TABLE %1 AS SELECT DISTINCT %2 AS %2 FROM %3").arg(quotedName(source_), column, from),
             {})
             .finish();
         source_ = QStringLiteral("temp.") + quotedName(source_);
@@ -131,7 +111,7 @@ qint64 Plan::largestKey() const
 {
     if (whole_)
         return static_cast<qint64>(whole_->size());
-    QSqlQuery q = run(connection_, QStringLiteral("SELECT max(rowid) FROM %1").arg(source_), {});
+    QSqlQuery q = connection_.run(QStringLiteral("SELECT max(rowid) FROM %1").arg(source_), {});
     const qint64 key = q.next() ? q.value(0).toLongLong() : 0;
     q.finish();
     return key;
@@ -206,7 +186,7 @@ Plan::Sql Plan::select(Run run, const RowKey *from, const char *op, bool descend
 
 std::vector<Row> Plan::readRows(const Sql &sql) const
 {
-    QSqlQuery q = run(connection_, sql.text, sql.args);
+    QSqlQuery q = connection_.run(sql.text, sql.args);
     std::vector<Row> rows;
     const int width = static_cast<int>(columns_.size());
     while (q.next()) {
@@ -285,7 +265,7 @@ Plan::Count Plan::count(int firstKeys)
         sql.add(QStringLiteral(", velmora_lowest_keys(rowid, %1)").arg(firstKeys));
     const Sql b = base();
     sql.add(QStringLiteral(" FROM %1 WHERE ").arg(source_)).add(b.text, b.args);
-    QSqlQuery q = run(connection_, sql.text, sql.args);
+    QSqlQuery q = connection_.run(sql.text, sql.args);
     if (!q.next()) {
         const QSqlError e = q.lastError();
         q.finish();
@@ -312,7 +292,7 @@ qint64 Plan::nullCount()
     sql.add(QStringLiteral("SELECT count(*) FROM %1 WHERE ").arg(source_))
         .add(b.text, b.args)
         .add(QStringLiteral(" AND %1 IS NULL").arg(quotedName(columns_[orderIndex_])));
-    QSqlQuery q = run(connection_, sql.text, sql.args);
+    QSqlQuery q = connection_.run(sql.text, sql.args);
     const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
     const QSqlError e = q.lastError();
     q.finish();
@@ -356,7 +336,7 @@ QVector<std::optional<qint64>> Plan::sums(const QVector<int> &columns)
     const Sql b = base();
     Sql sql;
     sql.add(QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(parts.join(QLatin1String(", ")), source_)).add(b.text, b.args);
-    QSqlQuery q = run(connection_, sql.text, sql.args);
+    QSqlQuery q = connection_.run(sql.text, sql.args);
     if (!q.next()) {
         const QSqlError e = q.lastError();
         q.finish();
@@ -388,7 +368,7 @@ qint64 Plan::positionOf(const RowKey &key, qint64 nulls)
         else
             sql.add(QStringLiteral(" AND %1 IS NOT NULL AND (%1, rowid) < (?, ?)").arg(c), {key.order, key.key});
     }
-    QSqlQuery q = run(connection_, sql.text, sql.args);
+    QSqlQuery q = connection_.run(sql.text, sql.args);
     const qint64 before = q.next() ? q.value(0).toLongLong() : 0;
     q.finish();
     return r == Run::Values ? nulls + before : before;
@@ -436,7 +416,7 @@ QString Plan::explainReads() const
     const Run run = orderIndex_ < 0 ? Run::All : Run::Values;
     const RowKey someKey{orderIndex_ < 0 ? QVariant() : QVariant(QStringLiteral("0")), 1};
     for (const Sql &sql : {select(run, nullptr, "", false, 0, 10), select(run, &someKey, ">", false, 0, 10)}) {
-        QSqlQuery q = ::store::run(connection_, QStringLiteral("EXPLAIN QUERY PLAN ") + sql.text, sql.args);
+        QSqlQuery q = connection_.run(QStringLiteral("EXPLAIN QUERY PLAN ") + sql.text, sql.args);
         while (q.next())
             plans << q.value(3).toString();
         q.finish();
@@ -458,7 +438,7 @@ qint64 Plan::insert(const QStringList &names, const QVariantList &values)
         text = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                    .arg(source_, cols.join(QLatin1String(", ")), marks.join(QLatin1String(", ")));
     }
-    QSqlQuery q = run(connection_, text, values);
+    QSqlQuery q = connection_.run(text, values);
     const qint64 key = q.lastInsertId().toLongLong();
     q.finish();
     connection_.noteWrite(listing_.table);
@@ -472,8 +452,7 @@ int Plan::update(qint64 key, const QStringList &names, const QVariantList &value
         sets << quotedName(n) + QStringLiteral(" = ?");
     QVariantList args = values;
     args << key;
-    QSqlQuery q = run(connection_,
-                      QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(source_, sets.join(QLatin1String(", "))),
+    QSqlQuery q = connection_.run(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(source_, sets.join(QLatin1String(", "))),
                       args);
     const int affected = q.numRowsAffected();
     q.finish();
@@ -483,7 +462,7 @@ int Plan::update(qint64 key, const QStringList &names, const QVariantList &value
 
 int Plan::remove(qint64 key)
 {
-    QSqlQuery q = run(connection_, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(source_), {key});
+    QSqlQuery q = connection_.run(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(source_), {key});
     const int affected = q.numRowsAffected();
     q.finish();
     connection_.noteWrite(listing_.table);

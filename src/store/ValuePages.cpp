@@ -8,15 +8,6 @@
 
 namespace store {
 
-namespace {
-
-[[noreturn]] void missing(const QString &what)
-{
-    throwEngineError(QSqlError(QString(), what, QSqlError::StatementError, QStringLiteral("1")));
-}
-
-} // namespace
-
 ValuePages::ValuePages(Connection &connection, QString table, QString column)
     : connection_(connection), table_(std::move(table)), column_(std::move(column))
 {
@@ -29,14 +20,14 @@ std::vector<QVariant> ValuePages::after(const std::optional<QVariant> &last, int
     // Names as the file spells them; anything else is refused before any SQL.
     const QList<Connection::Column> *columns = connection_.tableColumns(table_);
     if (!columns)
-        missing(QStringLiteral("no such table: %1").arg(table_));
+        throwMissing(QStringLiteral("no such table: %1").arg(table_));
     QString column;
     for (const Connection::Column &c : *columns) {
         if (c.name.compare(column_, Qt::CaseInsensitive) == 0)
             column = c.name;
     }
     if (column.isEmpty())
-        missing(QStringLiteral("no such column: %1").arg(column_));
+        throwMissing(QStringLiteral("no such column: %1").arg(column_));
 
     const QString c = quotedName(column);
     QString where;
