@@ -1,5 +1,6 @@
-// The six receipt layouts against their design: every text with its left
-// and top in millimetres and its face, the line number format, the rules
+// The six receipt layouts against golden files written from their layout
+// tables (receipts/*.txt): every text with its left and top in millimetres
+// and its face, the line number format, the rules
 // that pick and size a receipt, the remark's lines, what a 203-dpi thermal
 // printer burns of it, that large numbers and long names keep to their
 // columns and the print head's reach, and the preview window.
@@ -12,6 +13,7 @@
 #include "support/PrintSupport.h"
 #include "support/TestSupport.h"
 
+#include <QFile>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -30,104 +32,101 @@ namespace {
 
 constexpr qreal kPx = 25.4 / 96; // mm per screen pixel
 
+// One text of a golden file: where the receipt's layout tables put it.
 struct Expected {
+    QString band;
     QString text;
     qreal left;
-    qreal top; // from the top of the first band
-    bool separator = false;
+    qreal top; // from the top of its band
+    QString face; // family and point size, "Arial 10"
+    int line; // in the file
 };
 
-// The tables of the design, band by band: tops inside a band are offset by
-// the heights of the bands above it.
-struct Bands {
-    qreal titlePx;
-    qreal detailPx;
-    QList<Expected> title, detail, summary;
-    QList<Expected> all() const
+// A golden file under tests/print/receipts: one layout, printed for the
+// ticket of oneLine(), as its layout tables give it.
+struct Golden {
+    QString file;
+    QMap<QString, qreal> heightPx; // title and detail bands
+    QList<Expected> texts;
+    QString error; // why the file could not be read
+
+    // A text's top from the top of the first band.
+    qreal pageTop(const Expected &e) const
     {
-        QList<Expected> out = title;
-        for (Expected e : detail) {
-            e.top += titlePx * kPx;
-            out << e;
+        qreal above = 0;
+        if (e.band == u"detail"_s || e.band == u"summary"_s)
+            above += heightPx.value(u"title"_s);
+        if (e.band == u"summary"_s)
+            above += heightPx.value(u"detail"_s);
+        return e.top + above * kPx;
+    }
+    // A printed text as the file would write it, its top inside its band.
+    QString lineOf(const testing::PlacedText &t) const
+    {
+        const qreal title = heightPx.value(u"title"_s) * kPx, detail = heightPx.value(u"detail"_s) * kPx;
+        QString band = u"title"_s;
+        qreal top = t.mm.y();
+        if (top >= title + detail) {
+            band = u"summary"_s;
+            top -= title + detail;
+        } else if (top >= title) {
+            band = u"detail"_s;
+            top -= title;
         }
-        for (Expected e : summary) {
-            e.top += (titlePx + detailPx) * kPx;
-            out << e;
-        }
-        return out;
+        return u"%1\t%2\t%3\t%4\t%5 %6"_s.arg(band, t.text)
+            .arg(t.mm.x(), 0, 'f', 2)
+            .arg(top, 0, 'f', 2)
+            .arg(t.font.families().value(0))
+            .arg(t.font.pointSizeF());
     }
 };
+
+QString lineOf(const Expected &e)
+{
+    return u"%1\t%2\t%3\t%4\t%5"_s.arg(e.band, e.text).arg(e.left, 0, 'f', 2).arg(e.top, 0, 'f', 2).arg(e.face);
+}
+
+Golden goldenOf(Paper paper, int k)
+{
+    Golden g;
+    g.file = u"%1-%2.txt"_s.arg(paper == Paper::Mm58 ? 58 : 76).arg(k);
+    QFile file(QStringLiteral(VELMORA_RECEIPTS_DIR) + u'/' + g.file);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        g.error = g.file + u": "_s + file.errorString();
+        return g;
+    }
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    static const QStringList bands{u"title"_s, u"detail"_s, u"summary"_s};
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString &line = lines[i];
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        const QStringList f = line.split(u'\t');
+        bool ok = false, okTop = false;
+        if (f.size() == 3 && f[0] == u"height"_s && bands.contains(f[1])) {
+            g.heightPx[f[1]] = f[2].toDouble(&ok);
+        } else if (f.size() == 5 && bands.contains(f[0])) {
+            g.texts << Expected{f[0], f[1], f[2].toDouble(&ok), f[3].toDouble(&okTop), f[4], i + 1};
+            ok = ok && okTop && f[4].contains(u' ');
+        }
+        if (!ok) {
+            g.error = u"%1:%2: not a band height nor a printed text: %3"_s.arg(g.file).arg(i + 1).arg(line);
+            return g;
+        }
+    }
+    if (!g.heightPx.contains(u"title"_s) || !g.heightPx.contains(u"detail"_s))
+        g.error = g.file + u": the title and detail band heights are missing"_s;
+    return g;
+}
 
 QString dashes(int n)
 {
     return QString(n, u'-');
 }
 
-Expected sep(const QString &text, qreal left, qreal top)
+QString faceOf(const QFont &font)
 {
-    return {text, left, top, true};
-}
-
-// One ticket line: 可乐, 2.5 × 3 = 7.5, in 小王便利店; value fields show
-// their placeholders; the remark block holds two lines.
-Bands designOf(Paper paper, int k)
-{
-    const bool p58 = paper == Paper::Mm58;
-    const QString full = p58 ? dashes(42) : dashes(59);
-    const QString top = p58 ? dashes(10) + QString(23, u' ') + dashes(10) : dashes(17) + QString(26, u' ') + dashes(16);
-    const qreal sl = p58 ? 0.0 : 1.3;
-    Bands b;
-    b.detailPx = p58 ? 25 : 30;
-
-    // Title rows: store, number, time, customer, phone, separator, headings.
-    struct Rows {
-        qreal px, store, number, time, customer, phone, separator, headings;
-    };
-    Rows r{};
-    if (k == 1)
-        r = {100, 5.0, 11.1, 15.9, -1, -1, 19.3, 22.5};
-    else if (k == 2 && p58)
-        r = {100, 4.2, 9.3, 13.2, 17.2, -1, 19.3, 22.5};
-    else if (k == 2)
-        r = {110, 4.2, 9.8, 14.8, 19.6, -1, 22.0, 25.1};
-    else if (p58)
-        r = {123, 4.2, 8.5, 12.7, 16.9, 21.2, 24.1, 28.6};
-    else
-        r = {123, 4.2, 8.5, 12.7, 16.9, 21.7, 24.6, 28.6};
-    b.titlePx = r.px;
-    b.title = {sep(top, sl, -1.3), sep(top, sl, -0.8),
-               {u"收银员："_s, p58 ? 11.1 : 20.4, 0.0}, {u"收银员"_s, p58 ? 22.0 : 33.1, 0.0},
-               {u"小王便利店"_s, 1.9, r.store},
-               {u"单号："_s, 1.9, r.number}, {u"单号"_s, 9.8, r.number},
-               {u"时间："_s, 1.9, r.time}, {u"时间"_s, 9.8, r.time},
-               sep(full, sl, r.separator)};
-    if (r.customer >= 0)
-        b.title << Expected{u"客户："_s, 1.9, r.customer} << Expected{u"客户"_s, 9.8, r.customer};
-    if (r.phone >= 0)
-        b.title << Expected{u"电话："_s, 1.9, r.phone} << Expected{u"电话"_s, 9.8, r.phone};
-    const qreal headings[4] = {p58 ? 0.0 : 1.9, p58 ? 10.1 : 17.7, p58 ? 22.2 : 32.0, p58 ? 31.8 : 45.8};
-    b.title << Expected{u"品名"_s, headings[0], r.headings} << Expected{u"单价"_s, headings[1], r.headings}
-            << Expected{u"数量"_s, headings[2], r.headings} << Expected{u"金额"_s, headings[3], r.headings};
-
-    const qreal nameTop = p58 ? 0.5 : 0.3, numbersTop = p58 ? 3.4 : 4.0;
-    b.detail = {{u"可乐"_s, p58 ? 0.0 : 1.9, nameTop},
-                {u"2.50"_s, p58 ? 10.1 : 17.7, numbersTop},
-                {u"3.00"_s, p58 ? 22.5 : 32.0, numbersTop},
-                {u"7.50"_s, p58 ? 31.8 : 45.8, numbersTop}};
-
-    const bool short76 = !p58 && k == 3;
-    const qreal totals = short76 ? 0.5 : 0.8, due = short76 ? 4.2 : 5.3, received = short76 ? 8.7 : 10.1,
-                change = short76 ? 13.0 : 14.6, separator = short76 ? 15.6 : 18.0, remark = short76 ? 18.8 : 22.5;
-    const qreal captions = p58 ? 0.0 : 1.9, values = p58 ? 14.8 : 18.0, remarkLeft = p58 ? 0.0 : 1.3;
-    b.summary = {{u"合计："_s, p58 ? 5.8 : 8.2, totals},
-                 {u"数量"_s, p58 ? 22.8 : 32.3, totals},
-                 {u"金额"_s, p58 ? 31.8 : 45.5, totals},
-                 {u"应收金额："_s, captions, due}, {short76 ? u"应收"_s : u"折后"_s, values, due},
-                 {u"实收金额："_s, captions, received}, {u"实收"_s, values, received},
-                 {u"找零金额："_s, captions, change}, {u"找零"_s, values, change},
-                 sep(full, sl, separator),
-                 {u"谢谢惠顾"_s, remarkLeft, remark}, {u"欢迎再来"_s, remarkLeft, remark + 17 * kPx}};
-    return b;
+    return font.families().value(0) + u' ' + QString::number(font.pointSizeF());
 }
 
 report::Data oneLine()
@@ -327,38 +326,53 @@ void TestReceipts::layoutTexts()
 {
     QFETCH(Paper, paper);
     QFETCH(int, k);
+    const Golden golden = goldenOf(paper, k);
+    QVERIFY2(golden.error.isEmpty(), qPrintable(golden.error));
+    QVERIFY(!golden.texts.isEmpty());
     report::Layout l = receipt::design(paper, k);
     l.summary.block->heightPx = 34;
     l.summary.block->lines = {u"谢谢惠顾"_s, u"欢迎再来"_s};
     QList<testing::PlacedText> printed = printOf(l, oneLine());
-    const QList<Expected> expected = designOf(paper, k).all();
 
-    const qreal fieldPoints = paper == Paper::Mm58 ? 8 : 9;
-    QStringList missing;
-    for (const Expected &e : expected) {
-        auto it = std::find_if(printed.begin(), printed.end(), [&e](const testing::PlacedText &t) {
-            return t.text == e.text && std::abs(t.mm.x() - e.left) < 0.05 && std::abs(t.mm.y() - e.top) < 0.05;
+    // Each line of the file is printed once, at its place within 0.05 mm
+    // and in its face; what is left on either side is the difference.
+    QList<Expected> missing;
+    for (const Expected &e : golden.texts) {
+        const qreal top = golden.pageTop(e);
+        auto it = std::find_if(printed.begin(), printed.end(), [&](const testing::PlacedText &t) {
+            return t.text == e.text && std::abs(t.mm.x() - e.left) < 0.05 && std::abs(t.mm.y() - top) < 0.05
+                && faceOf(t.font) == e.face;
         });
-        if (it == printed.end()) {
-            missing << u"“%1” at %2, %3"_s.arg(e.text).arg(e.left).arg(e.top, 0, 'f', 2);
-            continue;
-        }
-        // Separators in Arial 10 pt, every other text in the field font.
-        const QFont font = it->font;
-        if (e.separator) {
-            QCOMPARE(font.pointSizeF(), 10.0);
-            QCOMPARE(font.families().value(0), u"Arial"_s);
-        } else {
-            QCOMPARE(font.pointSizeF(), fieldPoints);
-            QCOMPARE(font.families().value(0), u"方正兰亭刊黑_GBK"_s);
-        }
-        printed.erase(it);
+        if (it == printed.end())
+            missing << e;
+        else
+            printed.erase(it);
     }
-    QStringList extra;
+    if (missing.isEmpty() && printed.isEmpty())
+        return;
+    // The diff: each missing line beside the print of the same text that
+    // lies nearest, then whatever else was printed.
+    QStringList diff{u"%1 (expected -, printed +):"_s.arg(golden.file)};
+    for (const Expected &e : missing) {
+        diff << u"- %1    (line %2)"_s.arg(lineOf(e)).arg(e.line);
+        const qreal top = golden.pageTop(e);
+        auto nearest = printed.end();
+        qreal distance = 0;
+        for (auto it = printed.begin(); it != printed.end(); ++it) {
+            const qreal d = std::hypot(it->mm.x() - e.left, it->mm.y() - top);
+            if (it->text == e.text && (nearest == printed.end() || d < distance)) {
+                nearest = it;
+                distance = d;
+            }
+        }
+        if (nearest != printed.end()) {
+            diff << u"+ "_s + golden.lineOf(*nearest);
+            printed.erase(nearest);
+        }
+    }
     for (const auto &t : printed)
-        extra << describe(t);
-    QVERIFY2(missing.isEmpty(), qPrintable(u"not printed: "_s + missing.join(u"; "_s)));
-    QVERIFY2(extra.isEmpty(), qPrintable(u"printed besides: "_s + extra.join(u"; "_s)));
+        diff << u"+ "_s + golden.lineOf(t);
+    QFAIL(qPrintable(diff.join(u'\n')));
 }
 
 void TestReceipts::layoutPages_data()
@@ -535,24 +549,30 @@ void TestReceipts::thermalStrokes()
     lines.addRow({u"三"_s, u"1"_s, u"1"_s, u"1"_s});
     data[receipt::kLines] = lines;
     const QImage image = thermal(paper, k, data);
-    const Bands b = designOf(paper, k);
+    const Golden golden = goldenOf(paper, k);
+    QVERIFY2(golden.error.isEmpty(), qPrintable(golden.error));
     const qreal left = 5, top = 10; // margins
 
-    // The name's glyph, in the middle of its em square.
-    const Expected name = b.all().at(b.title.size());
+    // The name's glyph, in the middle of its em square, where the file puts
+    // the product name of its ticket.
+    const auto name = std::find_if(golden.texts.cbegin(), golden.texts.cend(),
+                                   [](const Expected &e) { return e.band == u"detail"_s && e.text == u"可乐"_s; });
+    QVERIFY(name != golden.texts.cend());
     const qreal em = (paper == Paper::Mm58 ? 8 : 9) * 25.4 / 72;
-    const int x = dot(left + name.left + em / 2);
-    const QList<int> strokes = blackRuns(image, x, dot(top + name.top), dot(top + name.top + em * 1.5));
+    const int x = dot(left + name->left + em / 2);
+    const qreal nameTop = golden.pageTop(*name);
+    const QList<int> strokes = blackRuns(image, x, dot(top + nameTop), dot(top + nameTop + em * 1.5));
     QCOMPARE(strokes.size(), 3);
     for (int h : strokes)
         QVERIFY2(h >= 2, qPrintable(u"a stroke of 三 is %1 dot(s) high"_s.arg(h)));
 
     // Every separator: each dash at least 2 dots (0.25 mm) high.
-    for (const Expected &e : b.all()) {
-        if (!e.separator)
+    for (const Expected &e : golden.texts) {
+        if (e.text.isEmpty() || e.text.count(u'-') + e.text.count(u' ') != e.text.size())
             continue;
         // The dash lies about 2 mm below the text's top.
-        const int from = dot(top + e.top + 1.5), to = dot(top + e.top + 3);
+        const qreal eTop = golden.pageTop(e);
+        const int from = dot(top + eTop + 1.5), to = dot(top + eTop + 3);
         // Each dash is measured down its middle column: its ends, like any
         // edge, are partly covered dots.
         int thinnest = 99, dashesSeen = 0;
@@ -572,8 +592,8 @@ void TestReceipts::thermalStrokes()
                 dashColumns << col;
         }
         measure();
-        QVERIFY2(dashesSeen > 0, qPrintable(u"no ink for the separator at %1 mm"_s.arg(e.top)));
-        QVERIFY2(thinnest >= 2, qPrintable(u"the separator at %1 mm is %2 dot(s) high"_s.arg(e.top).arg(thinnest)));
+        QVERIFY2(dashesSeen > 0, qPrintable(u"no ink for the separator at %1 mm"_s.arg(eTop)));
+        QVERIFY2(thinnest >= 2, qPrintable(u"the separator at %1 mm is %2 dot(s) high"_s.arg(eTop).arg(thinnest)));
     }
 }
 
