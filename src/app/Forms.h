@@ -1,6 +1,6 @@
 #pragma once
-// The twelve windows, created once at start in a fixed order and kept for
-// the whole run, each reachable by its name.
+// The program's windows, created once at start in a fixed order and kept
+// for the whole run, each reachable by its name.
 #include <QString>
 #include <QStringList>
 
