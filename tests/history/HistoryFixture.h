@@ -73,12 +73,6 @@ inline QStringList footerTexts(ui::GridFooter *footer, int columns)
     return texts;
 }
 
-inline bool showMain()
-{
-    MainForm->show();
-    return QTest::qWaitForWindowExposed(MainForm);
-}
-
 // Opens 销售统计 with the main window's 统计 button and runs the steps in it;
 // the window is closed afterwards if the steps left it open.
 inline void inStatistics(std::function<void()> steps)

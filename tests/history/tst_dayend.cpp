@@ -119,9 +119,8 @@ private slots:
     void failedPrintSaysWhy();
 
 private:
-    std::unique_ptr<testing::TempWorkDir> dir_;
-    std::unique_ptr<testing::Prompts> prompts_;
-    std::unique_ptr<testing::Program> program_;
+    std::unique_ptr<testing::Session> session_;
+    testing::Prompts *prompts_ = nullptr;
 };
 
 void TestDayEnd::initTestCase()
@@ -132,17 +131,16 @@ void TestDayEnd::initTestCase()
 
 void TestDayEnd::init()
 {
-    dir_ = std::make_unique<testing::TempWorkDir>();
-    seedArchive();
-    prompts_ = std::make_unique<testing::Prompts>();
-    testing::fixClock(QDateTime(QDate(2024, 3, 1), QTime(22, 0)));
+    session_ = std::make_unique<testing::Session>([] {
+        seedArchive();
+        testing::fixClock(QDateTime(QDate(2024, 3, 1), QTime(22, 0)));
+    });
+    prompts_ = &session_->prompts();
 }
 
 void TestDayEnd::cleanup()
 {
-    program_.reset();
-    prompts_.reset();
-    dir_.reset();
+    session_.reset();
     testing::releaseClock();
 }
 
@@ -189,8 +187,6 @@ void TestDayEnd::unreadableTicketIsRefused()
 
 void TestDayEnd::windowShowsTheDayAndPrints()
 {
-    program_ = std::make_unique<testing::Program>();
-    QVERIFY(showMain());
     Rows opened, march2, empty;
     QString label;
     inDayEnd([&] {
@@ -240,8 +236,6 @@ void TestDayEnd::windowShowsTheDayAndPrints()
 // The paper the till is set to; an empty day prints its zeros.
 void TestDayEnd::printOn76mmPaper()
 {
-    program_ = std::make_unique<testing::Program>();
-    QVERIFY(showMain());
     testing::retype(MainForm->ComboBox5, u"76"_s);
     inDayEnd([] {
         typeDay(QDate(2024, 3, 3));
@@ -258,8 +252,6 @@ void TestDayEnd::printOn76mmPaper()
 
 void TestDayEnd::failedPrintSaysWhy()
 {
-    program_ = std::make_unique<testing::Program>();
-    QVERIFY(showMain());
     const QList<QStringList> before = testing::rows(u"select * from xstj order by rowid"_s);
     testing::printed().failNext = print::refusal(u"打印机“Receipt”缺纸，小票没有打印"_s);
     bool stillOpen = false;

@@ -96,9 +96,8 @@ private slots:
     void noTicketSelected();
 
 private:
-    std::unique_ptr<testing::TempWorkDir> dir_;
-    std::unique_ptr<testing::Prompts> prompts_;
-    std::unique_ptr<testing::Program> program_;
+    std::unique_ptr<testing::Session> session_;
+    testing::Prompts *prompts_ = nullptr;
 };
 
 void TestReprint::initTestCase()
@@ -109,18 +108,13 @@ void TestReprint::initTestCase()
 
 void TestReprint::init()
 {
-    dir_ = std::make_unique<testing::TempWorkDir>();
-    seedArchive();
-    prompts_ = std::make_unique<testing::Prompts>();
-    program_ = std::make_unique<testing::Program>();
-    QVERIFY(showMain());
+    session_ = std::make_unique<testing::Session>(seedArchive);
+    prompts_ = &session_->prompts();
 }
 
 void TestReprint::cleanup()
 {
-    program_.reset();
-    prompts_.reset();
-    dir_.reset();
+    session_.reset();
 }
 
 void TestReprint::reprint_data()

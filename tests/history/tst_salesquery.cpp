@@ -92,9 +92,8 @@ private slots:
     void longNumberListReadAsReached();
 
 private:
-    std::unique_ptr<testing::TempWorkDir> dir_;
-    std::unique_ptr<testing::Prompts> prompts_;
-    std::unique_ptr<testing::Program> program_;
+    std::unique_ptr<testing::Session> session_;
+    testing::Prompts *prompts_ = nullptr;
 };
 
 void TestSalesQuery::initTestCase()
@@ -105,18 +104,13 @@ void TestSalesQuery::initTestCase()
 
 void TestSalesQuery::init()
 {
-    dir_ = std::make_unique<testing::TempWorkDir>();
-    seedArchive();
-    prompts_ = std::make_unique<testing::Prompts>();
-    program_ = std::make_unique<testing::Program>();
-    QVERIFY(showMain());
+    session_ = std::make_unique<testing::Session>(seedArchive);
+    prompts_ = &session_->prompts();
 }
 
 void TestSalesQuery::cleanup()
 {
-    program_.reset();
-    prompts_.reset();
-    dir_.reset();
+    session_.reset();
 }
 
 void TestSalesQuery::narrowing_data()

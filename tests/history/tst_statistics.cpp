@@ -132,9 +132,9 @@ private slots:
     void rights();
 
 private:
-    std::unique_ptr<testing::TempWorkDir> dir_;
-    std::unique_ptr<testing::Prompts> prompts_;
-    std::unique_ptr<testing::Program> program_;
+    std::unique_ptr<testing::Session> session_;
+    testing::TempWorkDir *dir_ = nullptr;
+    testing::Prompts *prompts_ = nullptr;
 };
 
 void TestStatistics::initTestCase()
@@ -145,19 +145,15 @@ void TestStatistics::initTestCase()
 
 void TestStatistics::init()
 {
-    dir_ = std::make_unique<testing::TempWorkDir>();
-    seedArchive();
-    prompts_ = std::make_unique<testing::Prompts>();
-    program_ = std::make_unique<testing::Program>();
-    QVERIFY(showMain());
+    session_ = std::make_unique<testing::Session>(seedArchive);
+    dir_ = &session_->dir();
+    prompts_ = &session_->prompts();
 }
 
 void TestStatistics::cleanup()
 {
     ui::clearSaveFileNames();
-    program_.reset();
-    prompts_.reset();
-    dir_.reset();
+    session_.reset();
 }
 
 void TestStatistics::layout()

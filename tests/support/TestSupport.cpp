@@ -264,7 +264,16 @@ Program::~Program()
     print::setPrinter({});
 }
 
-Session::Session() : program_(std::make_unique<Program>())
+namespace {
+std::unique_ptr<Program> startAfter(const std::function<void()> &beforeStart)
+{
+    if (beforeStart)
+        beforeStart();
+    return std::make_unique<Program>();
+}
+} // namespace
+
+Session::Session(const std::function<void()> &beforeStart) : program_(startAfter(beforeStart))
 {
     if (!showMain())
         qWarning("Session: the main window was not shown");

@@ -105,7 +105,9 @@ public:
 // main window shown.
 class Session {
 public:
-    Session();
+    // beforeStart runs in the fresh folder before the program starts: what
+    // the test's data.mdb holds from the start (an archive, settings).
+    explicit Session(const std::function<void()> &beforeStart = {});
     ~Session();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
