@@ -117,9 +117,9 @@ private slots:
     void markedSaleAtStart();
 
 private:
-    std::unique_ptr<testing::TempWorkDir> dir_;
-    std::unique_ptr<testing::Prompts> prompts_;
-    std::unique_ptr<testing::Program> program_;
+    std::unique_ptr<testing::Session> session_;
+    testing::TempWorkDir *dir_ = nullptr;
+    testing::Prompts *prompts_ = nullptr;
     std::unique_ptr<app::HotKeys> hotKeys_;
 };
 
@@ -131,13 +131,11 @@ void TestCheckout::initTestCase()
 void TestCheckout::init()
 {
     testing::fixClock(kOpened);
-    dir_ = std::make_unique<testing::TempWorkDir>();
-    testing::exec(u"update dynr set 店名 = ?, 备注 = ?"_s, {u"小王便利店"_s, kRemark});
-    prompts_ = std::make_unique<testing::Prompts>();
-    program_ = std::make_unique<testing::Program>();
+    session_ = std::make_unique<testing::Session>(
+        [] { testing::exec(u"update dynr set 店名 = ?, 备注 = ?"_s, {u"小王便利店"_s, kRemark}); });
+    dir_ = &session_->dir();
+    prompts_ = &session_->prompts();
     hotKeys_ = std::make_unique<app::HotKeys>();
-    MainForm->show();
-    QApplication::setActiveWindow(MainForm);
     QVERIFY(QTest::qWaitForWindowActive(MainForm));
     MainForm->Timer1Timer();
     retype(MainForm->ComboBox6, u"张三"_s);
@@ -146,9 +144,7 @@ void TestCheckout::init()
 void TestCheckout::cleanup()
 {
     hotKeys_.reset();
-    program_.reset();
-    prompts_.reset();
-    dir_.reset();
+    session_.reset();
     testing::releaseClock();
 }
 
@@ -345,11 +341,8 @@ void TestCheckout::receiptLengths()
     QFETCH(int, block);
     QFETCH(double, lengthMm);
     // The remark as the main window holds it since its start.
-    program_.reset();
     testing::exec(u"update dynr set 备注 = ?"_s, {remark});
-    program_ = std::make_unique<testing::Program>();
-    MainForm->show();
-    QVERIFY(QTest::qWaitForWindowExposed(MainForm));
+    session_->restart();
     retype(MainForm->ComboBox6, u"张三"_s);
     retype(MainForm->ComboBox5, paper);
     setOptions(true, phone);
@@ -524,10 +517,7 @@ void TestCheckout::settingsStoredAsTyped()
              (QList<QStringList>{{u"1"_s, u"0"_s, u"76"_s, u"2"_s}}));
 
     // After a restart the window shows what was stored.
-    program_.reset();
-    program_ = std::make_unique<testing::Program>();
-    MainForm->show();
-    QVERIFY(QTest::qWaitForWindowExposed(MainForm));
+    session_->restart();
     QCOMPARE(MainForm->ComboBox5->currentText(), u"76"_s);
     QCOMPARE(MainForm->ComboBox3->currentText(), u"2"_s);
     QCOMPARE(MainForm->ComboBox3->currentIndex(), 1);

@@ -229,9 +229,8 @@ private:
     QTemporaryDir ppdDir_;
     QByteArray previousDest_;
     bool previousDestSet_ = false;
-    std::unique_ptr<testing::TempWorkDir> dir_;
-    std::unique_ptr<testing::Prompts> prompts_;
-    std::unique_ptr<testing::Program> program_;
+    std::unique_ptr<testing::Session> session_;
+    testing::Prompts *prompts_ = nullptr;
     std::unique_ptr<app::HotKeys> hotKeys_;
 };
 
@@ -294,15 +293,12 @@ bool TestCups::needCups()
 void TestCups::init()
 {
     testing::fixClock(kOpened);
-    dir_ = std::make_unique<testing::TempWorkDir>();
-    prompts_ = std::make_unique<testing::Prompts>();
-    program_ = std::make_unique<testing::Program>();
+    session_ = std::make_unique<testing::Session>();
+    prompts_ = &session_->prompts();
     print::setPrinter({}); // the real one: CUPS
     print::cups::setTimeouts({2000, 20000});
     hotKeys_ = std::make_unique<app::HotKeys>();
     qputenv("LPDEST", queue_.toUtf8());
-    MainForm->show();
-    QVERIFY(QTest::qWaitForWindowExposed(MainForm));
     MainForm->Timer1Timer();
     retype(MainForm->ComboBox6, u"张三"_s);
 }
@@ -310,9 +306,7 @@ void TestCups::init()
 void TestCups::cleanup()
 {
     hotKeys_.reset();
-    program_.reset();
-    prompts_.reset();
-    dir_.reset();
+    session_.reset();
     testing::releaseClock();
     cupsSetServer(nullptr);
     print::cups::setTimeouts({});
