@@ -14,19 +14,6 @@ namespace {
 const QStringList kTitles{QStringLiteral("收银员"),   QStringLiteral("单数"),     QStringLiteral("数量"),
                           QStringLiteral("金额"),     QStringLiteral("折后"),     QStringLiteral("首单单号"),
                           QStringLiteral("首单时间"), QStringLiteral("末单单号"), QStringLiteral("末单时间")};
-
-QStringList cellsOf(const QString &label, const dayend::Figures &f)
-{
-    return {label,
-            QString::number(f.tickets),
-            dayend::sumText(f.quantity),
-            dayend::sumText(f.amount),
-            dayend::sumText(f.afterDiscount),
-            f.firstNumber,
-            f.firstTime,
-            f.lastNumber,
-            f.lastTime};
-}
 } // namespace
 
 TRjForm::TRjForm(QWidget *parent)
@@ -114,8 +101,8 @@ void TRjForm::showDay(const dayend::Day &day)
     shown_ = day;
     QList<QStringList> rows;
     for (const dayend::Figures &f : day.cashiers)
-        rows << cellsOf(f.cashier, f);
-    rows << cellsOf(QStringLiteral("合计"), day.total);
+        rows << dayend::cells(f.cashier, f);
+    rows << dayend::cells(QStringLiteral("合计"), day.total);
     StringGrid1->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
         const bool total = r == rows.size() - 1;

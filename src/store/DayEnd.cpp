@@ -81,6 +81,19 @@ Day dayEnd(Connection &connection, const QDate &date)
     return day;
 }
 
+QStringList cells(const QString &label, const Figures &f)
+{
+    return {label,
+            QString::number(f.tickets),
+            sumText(f.quantity),
+            sumText(f.amount),
+            sumText(f.afterDiscount),
+            f.firstNumber,
+            f.firstTime,
+            f.lastNumber,
+            f.lastTime};
+}
+
 QString sumText(qint64 fixed)
 {
     return numtext::grid2(static_cast<numtext::Extended>(fixed) / 10000);

@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 class Connection;
@@ -38,5 +39,8 @@ Day dayEnd(Connection &connection, const QDate &date);
 
 // A sum as the grids show it: "#0.##".
 QString sumText(qint64 fixed);
+// One row of the report as shown and printed: the label (a cashier, 合计),
+// 单数, 数量, 金额, 折后, first ticket and time, last ticket and time.
+QStringList cells(const QString &label, const Figures &f);
 
 } // namespace dayend

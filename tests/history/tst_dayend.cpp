@@ -36,22 +36,10 @@ void seedArchive()
     addTicket(u"20240301093000"_s, u"2024-03-01 09:30:00"_s, 1.0, 0.1, 0.1, u"李四"_s);
 }
 
-// A row of figures as the window shows it: 收银员, 单数, 数量, 金额, 折后,
-// first ticket and time, last ticket and time.
+// Rows of figures as the window shows them (dayend::cells): 收银员, 单数,
+// 数量, 金额, 折后, first ticket and time, last ticket and time.
 using Rows = QList<QStringList>;
 
-QStringList rowOf(const QString &label, const dayend::Figures &f)
-{
-    return {label,
-            QString::number(f.tickets),
-            dayend::sumText(f.quantity),
-            dayend::sumText(f.amount),
-            dayend::sumText(f.afterDiscount),
-            f.firstNumber,
-            f.firstTime,
-            f.lastNumber,
-            f.lastTime};
-}
 
 const Rows kMarch1{
     {u"张三"_s, u"2"_s, u"5"_s, u"20.7"_s, u"19.68"_s, u"20240301080000"_s, u"2024-03-01 08:00:00"_s,
@@ -161,8 +149,8 @@ void TestDayEnd::figures()
     const dayend::Day d = dayend::dayEnd(connection, day);
     Rows rows;
     for (const dayend::Figures &f : d.cashiers)
-        rows << rowOf(f.cashier, f);
-    rows << rowOf(u"合计"_s, d.total);
+        rows << dayend::cells(f.cashier, f);
+    rows << dayend::cells(u"合计"_s, d.total);
     QCOMPARE(rows, expected);
     QCOMPARE(d.date, day);
     QCOMPARE(d.shop, kShop);
