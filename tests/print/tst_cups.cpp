@@ -623,14 +623,20 @@ void TestCups::failingPrinters()
     print::cups::setTimeouts({2000, jobMs});
 
     Ticks ticks;
+    QElapsedTimer waited;
+    waited.start();
     const QString shown = refusedCheckout();
+    const qint64 waitedMs = waited.elapsed();
     const QString expected = QString(message).replace(u"%1"_s, queue);
     if (expected.endsWith(kKept))
         QCOMPARE(shown, ui::withFullStop(expected));
     else
         QVERIFY2(shown.startsWith(expected) && shown.endsWith(ui::withFullStop(u"，打印任务已取消"_s + kKept)),
                  qPrintable(shown));
-    QVERIFY2(ticks.count > 0, "the window was frozen while the job was followed");
+    // A job the scheduler fails at once (held) may end before the first
+    // tick; one followed for longer must leave the window running.
+    if (waitedMs > 250)
+        QVERIFY2(ticks.count > 0, "the window was frozen while the job was followed");
     // Nothing archived, the ticket kept for F5 once the printer is mended.
     QCOMPARE(count(u"xstj"_s), 0);
     QCOMPARE(count(u"xsxx"_s), 2);
