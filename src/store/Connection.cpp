@@ -517,3 +517,15 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &values)
     }
     return q;
 }
+
+QString Connection::columnName(const QString &table, const QString &column) const
+{
+    const QList<Column> *columns = tableColumns(table);
+    if (!columns)
+        store::throwMissing(QStringLiteral("no such table: %1").arg(table));
+    for (const Column &c : *columns) {
+        if (c.name.compare(column, Qt::CaseInsensitive) == 0)
+            return c.name;
+    }
+    store::throwMissing(QStringLiteral("no such column: %1").arg(column));
+}

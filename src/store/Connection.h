@@ -75,6 +75,10 @@ public:
     // The columns of a table of the open file, in order; nullptr when there
     // is no such table.
     const QList<Column> *tableColumns(const QString &table) const;
+    // A column's name as the file spells it (names match case-blind), so
+    // that only a name the file has goes into SQL. Throws AppError, as the
+    // engine does, for a table or column that is not there.
+    QString columnName(const QString &table, const QString &column) const;
 
     // Throws AppError naming the file when it cannot be written (a read-only
     // file, or a read-only folder where the journal cannot be created). It

@@ -18,16 +18,7 @@ std::vector<QVariant> ValuePages::after(const std::optional<QVariant> &last, int
     if (!connection_.isOpen())
         connection_.open();
     // Names as the file spells them; anything else is refused before any SQL.
-    const QList<Connection::Column> *columns = connection_.tableColumns(table_);
-    if (!columns)
-        throwMissing(QStringLiteral("no such table: %1").arg(table_));
-    QString column;
-    for (const Connection::Column &c : *columns) {
-        if (c.name.compare(column_, Qt::CaseInsensitive) == 0)
-            column = c.name;
-    }
-    if (column.isEmpty())
-        throwMissing(QStringLiteral("no such column: %1").arg(column_));
+    const QString column = connection_.columnName(table_, column_);
 
     const QString c = quotedName(column);
     QString where;
