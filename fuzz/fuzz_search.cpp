@@ -147,7 +147,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     world->names = kCatalogue;
     world->names << QStringLiteral("可变");
     world->connection = std::make_unique<Connection>();
-    world->query = std::make_unique<Query>(*world->connection, QStringLiteral("select * from spxx"));
+    world->query = std::make_unique<Query>(*world->connection, store::Listing::all(QStringLiteral("spxx")));
     world->query->open();
     return 0;
 }

@@ -17,7 +17,7 @@ TSptjForm *SptjForm = nullptr;
 TSptjForm::TSptjForm(QWidget *parent)
     : ui::Form("SptjForm", QStringLiteral("添加新商品"), QSize(264, 227), parent),
       ADOConnection1(connstr::designLong()),
-      ADOQuery1(ADOConnection1, QStringLiteral("select * from %1").arg(schema::spxx))
+      ADOQuery1(ADOConnection1, store::Listing::all(schema::spxx))
 {
     ADOConnection1.setLoginPrompt(false);
     ADOQuery1.open();

@@ -22,11 +22,6 @@
 TXtForm *XtForm = nullptr;
 
 namespace {
-QString wholeTable(const QString &table)
-{
-    return QStringLiteral("select * from %1").arg(table);
-}
-
 void setRed(QLabel *label)
 {
     QPalette p = label->palette();
@@ -50,9 +45,9 @@ QString storedLines(const QString &boxText)
 TXtForm::TXtForm(QWidget *parent)
     : ui::Form("XtForm", QStringLiteral("系统设置"), QSize(454, 356), parent),
       ADOConnection1(connstr::designShort()),
-      ADOQuery1(ADOConnection1, wholeTable(schema::username)),
-      ADOQuery2(ADOConnection1, wholeTable(schema::spxx)),
-      ADOQuery3(ADOConnection1, wholeTable(schema::dynr))
+      ADOQuery1(ADOConnection1, store::Listing::all(schema::username)),
+      ADOQuery2(ADOConnection1, store::Listing::all(schema::spxx)),
+      ADOQuery3(ADOConnection1, store::Listing::all(schema::dynr))
 {
     ADOConnection1.setLoginPrompt(false);
     for (Query *q : {&ADOQuery1, &ADOQuery2, &ADOQuery3})
@@ -199,9 +194,9 @@ void TXtForm::FormClose()
 
 void TXtForm::ReconnectAndReopen()
 {
-    idiom::reconnectAndReopen(ADOConnection1, {{&ADOQuery1, ADOQuery1.sql()},
-                                               {&ADOQuery2, ADOQuery2.sql()},
-                                               {&ADOQuery3, ADOQuery3.sql()}});
+    idiom::reconnectAndReopen(ADOConnection1, {{&ADOQuery1, store::Listing::all(schema::username)},
+                                               {&ADOQuery2, store::Listing::all(schema::spxx)},
+                                               {&ADOQuery3, store::Listing::all(schema::dynr)}});
 }
 
 void TXtForm::SpeedButton1Click()

@@ -17,7 +17,7 @@ TYhtjForm *YhtjForm = nullptr;
 TYhtjForm::TYhtjForm(QWidget *parent)
     : ui::Form("YhtjForm", QStringLiteral("添加新用户"), QSize(264, 246), parent),
       ADOConnection1(connstr::designLong()),
-      ADOQuery1(ADOConnection1, QStringLiteral("select * from %1").arg(schema::username)),
+      ADOQuery1(ADOConnection1, store::Listing::all(schema::username)),
       names_(ADOConnection1)
 {
     ADOConnection1.setLoginPrompt(false);

@@ -2,6 +2,7 @@
 
 #include "app/DesktopShortcut.h"
 #include "app/Rights.h"
+#include "store/Schema.h"
 #include "store/Idioms.h"
 #include "store/Session.h"
 #include "ticket/MainUnit.h"
@@ -29,7 +30,7 @@ QString makerPanelText()
 TLoginForm::TLoginForm(QWidget *parent)
     : ui::Form("LoginForm", QStringLiteral("登录软件"), QSize(346, 265), parent),
       ADOConnection1(connstr::designLong()),
-      ADOQuery1(ADOConnection1, QStringLiteral("select * from username"))
+      ADOQuery1(ADOConnection1, store::Listing::all(schema::username))
 {
     ADOConnection1.setLoginPrompt(false);
     // Only the window menu: no close, minimise or maximise button.
@@ -108,7 +109,7 @@ void TLoginForm::FormCreate()
     // it as it was, never half of it.
     ui::guarded([] { idiom::emptyTableAtOnce(MainForm->ADOQuery2); });
     ui::guarded([this] {
-        ui::fillPickList(ComboBox1, ADOQuery1, QStringLiteral("Select Distinct 用户名 From username"));
+        ui::fillPickList(ComboBox1, ADOQuery1, schema::username, schema::col::yonghuming);
         if (ComboBox1->count() > 0)
             ComboBox1->setCurrentIndex(0);
     });

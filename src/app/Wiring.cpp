@@ -42,17 +42,11 @@ print::Till tillOf(TMainForm &f)
 
 namespace {
 
-// The main window's pick lists name each value once.
-QString distinctList(const QString &column, const QString &table)
-{
-    return QStringLiteral("Select Distinct %1 From %2").arg(column, table);
-}
-
 // The main window's product list (from the catalogue), filled anew; the box
 // is left with empty text.
 void reloadProductList()
 {
-    ui::fillPickList(MainForm->ComboBox1, MainForm->ADOQuery1, distinctList(schema::col::pinming, schema::spxx));
+    ui::fillPickList(MainForm->ComboBox1, MainForm->ADOQuery1, schema::spxx, schema::col::pinming);
 }
 
 // The main window's cashier list (from the users), filled anew. The cashier
@@ -61,8 +55,7 @@ void reloadProductList()
 void reloadCashierList()
 {
     const QString cashier = MainForm->ComboBox6->currentText();
-    ui::fillPickList(MainForm->ComboBox6, MainForm->ADOQuery7,
-                     distinctList(schema::col::yonghuming, schema::username));
+    ui::fillPickList(MainForm->ComboBox6, MainForm->ADOQuery7, schema::username, schema::col::yonghuming);
     ui::setListText(MainForm->ComboBox6, cashier);
 }
 
@@ -71,9 +64,9 @@ void reloadCashierList()
 void reconnectSettingsWindow()
 {
     idiom::reconnectAndReopen(XtForm->ADOConnection1,
-                              {{&XtForm->ADOQuery1, QStringLiteral("select * from username")},
-                               {&XtForm->ADOQuery2, QStringLiteral("select * from spxx")},
-                               {&XtForm->ADOQuery3, QStringLiteral("select * from dynr")}});
+                              {{&XtForm->ADOQuery1, store::Listing::all(schema::username)},
+                               {&XtForm->ADOQuery2, store::Listing::all(schema::spxx)},
+                               {&XtForm->ADOQuery3, store::Listing::all(schema::dynr)}});
 }
 
 void openSettings()
@@ -85,7 +78,7 @@ void openSettings()
 void openStatistics()
 {
     // Sales checked out since the window last opened are listed, oldest first.
-    idiom::reconnectAndReopen(XstjForm->ADOConnection1, {{&XstjForm->ADOQuery1, TXstjForm::listByTimeSql()}});
+    idiom::reconnectAndReopen(XstjForm->ADOConnection1, {{&XstjForm->ADOQuery1, TXstjForm::listByTime()}});
     XstjForm->exec();
 }
 

@@ -32,7 +32,7 @@ QComboBox *editableList(QWidget *parent, const char *name)
 TXscxForm::TXscxForm(QWidget *parent)
     : ui::Form("XscxForm", QStringLiteral("销售查询"), QSize(264, 221), parent),
       ADOConnection1(connstr::designShort()),
-      ADOQuery2(ADOConnection1, QStringLiteral("select * from %1").arg(username))
+      ADOQuery2(ADOConnection1, store::Listing::all(username))
 {
     ADOConnection1.setLoginPrompt(false);
     ADOQuery2.open();

@@ -16,7 +16,7 @@ using namespace schema;
 TXsmxForm::TXsmxForm(QWidget *parent)
     : ui::Form("XsmxForm", QStringLiteral("销售明细"), QSize(901, 559), parent),
       ADOConnection1(connstr::designLong()),
-      ADOQuery1(ADOConnection1, QStringLiteral("select * from %1").arg(xsmx))
+      ADOQuery1(ADOConnection1, store::Listing::all(xsmx))
 {
     ADOConnection1.setLoginPrompt(false);
     ADOQuery1.open();

@@ -24,20 +24,20 @@ TXstjForm *XstjForm = nullptr;
 
 using namespace schema;
 
-QString TXstjForm::listByTimeSql()
+store::Listing TXstjForm::listByTime()
 {
-    return QStringLiteral("select * from %1 order by %2 asc").arg(xstj, col::shijian);
+    return store::Listing::all(xstj, col::shijian);
 }
 
-QString TXstjForm::listAllSql()
+store::Listing TXstjForm::listAll()
 {
-    return QStringLiteral("select * from %1").arg(xstj);
+    return store::Listing::all(xstj);
 }
 
 TXstjForm::TXstjForm(QWidget *parent)
     : ui::Form("XstjForm", QStringLiteral("销售统计"), QSize(717, 514), parent),
       ADOConnection1(connstr::designShort()),
-      ADOQuery1(ADOConnection1, listAllSql()),
+      ADOQuery1(ADOConnection1, listAll()),
       tickets_(ADOConnection1),
       lines_(ADOConnection1)
 {
@@ -156,14 +156,13 @@ void TXstjForm::SpeedButton1Click()
     // Every ticket number of the archive: a million of them are read as the
     // list is scrolled, not before the window opens.
     ui::fillPickListByPages(XscxForm->ComboBox1, XscxForm->ADOConnection1, xstj, col::danhao);
-    ui::fillPickList(XscxForm->ComboBox2, XscxForm->ADOQuery2,
-                     QStringLiteral("Select Distinct %1 From %2").arg(col::yonghuming, username));
+    ui::fillPickList(XscxForm->ComboBox2, XscxForm->ADOQuery2, username, col::yonghuming);
     XscxForm->exec();
 }
 
 void TXstjForm::SpeedButton3Click()
 {
-    idiom::reconnectAndReopen(ADOConnection1, {{&ADOQuery1, listAllSql()}});
+    idiom::reconnectAndReopen(ADOConnection1, {{&ADOQuery1, listAll()}});
 }
 
 void TXstjForm::SpeedButton2Click()
@@ -220,8 +219,7 @@ void TXstjForm::DBGridEh1DblClick()
     if (ADOQuery1.isEmpty() && archiveIsEmpty())
         clearArchivedLines();
     idiom::reconnectAndReopen(XsmxForm->ADOConnection1,
-                              {{&XsmxForm->ADOQuery1,
-                                QStringLiteral("select * from %1 order by %2 asc").arg(xsmx, col::danhao)}});
+                              {{&XsmxForm->ADOQuery1, store::Listing::all(xsmx, col::danhao)}});
     Edit1->setText(ADOQuery1.fieldText(col::danhao));
     // The ticket's own lines: equal numbers, so a short or empty number never
     // brings in the lines of other tickets.
@@ -231,7 +229,7 @@ void TXstjForm::DBGridEh1DblClick()
 
 bool TXstjForm::archiveIsEmpty()
 {
-    idiom::reopen(tickets_, listAllSql());
+    idiom::list(tickets_, listAll());
     const bool empty = tickets_.isEmpty();
     tickets_.close();
     return empty;
@@ -241,7 +239,7 @@ bool TXstjForm::archiveIsEmpty()
 // without a question.
 void TXstjForm::clearArchivedLines()
 {
-    idiom::reopen(lines_, QStringLiteral("select * from %1").arg(xsmx));
+    idiom::list(lines_, store::Listing::all(xsmx));
     idiom::emptyTable(lines_);
     lines_.close();
 }

@@ -22,10 +22,10 @@ public:
     explicit TXstjForm(QWidget *parent = nullptr);
     ~TXstjForm() override;
 
-    // The list texts: oldest first when the window is opened, stored order
-    // after 刷新.
-    static QString listByTimeSql();
-    static QString listAllSql();
+    // The lists: "select * from xstj order by 时间 asc", oldest first, when
+    // the window is opened; "select * from xstj", stored order, after 刷新.
+    static store::Listing listByTime();
+    static store::Listing listAll();
 
     QPushButton *SpeedButton1; // 查询
     QPushButton *SpeedButton3; // 刷新

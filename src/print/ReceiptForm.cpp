@@ -11,8 +11,8 @@
 TReceiptForm::TReceiptForm(const char *objectName, receipt::Paper paper, QPoint layoutAt, QWidget *parent)
     : ui::Form(objectName, QStringLiteral("打印预览"), QSize(342, 442), parent),
       ADOConnection1(connstr::designLong()),
-      ADODataSet1(ADOConnection1, QStringLiteral("select * from xsxx")),
-      ADODataSet2(ADOConnection1, QStringLiteral("select * from dynr")),
+      ADODataSet1(ADOConnection1, store::Listing::all(schema::xsxx)),
+      ADODataSet2(ADOConnection1, store::Listing::all(schema::dynr)),
       QuickRep1(receipt::design(paper, 1)),
       QuickRep2(receipt::design(paper, 2)),
       QuickRep3(receipt::design(paper, 3)),

@@ -12,14 +12,6 @@
 
 namespace idiom {
 
-void reopen(Query &query, const QString &sql)
-{
-    query.close();
-    query.clearSql();
-    query.addSql(sql);
-    query.open();
-}
-
 void list(Query &query, const store::Listing &listing)
 {
     query.close();
@@ -139,9 +131,7 @@ void reconnectAndReopen(Connection &connection, std::initializer_list<Reopen> qu
     connection.setConnectionString(connstr::runtime());
     connection.setLoginPrompt(false);
     for (const Reopen &r : queries)
-        r.query->clearSql();
-    for (const Reopen &r : queries)
-        r.query->addSql(r.sql);
+        r.query->setListing(r.listing);
     for (const Reopen &r : queries)
         r.query->open();
 }

@@ -20,12 +20,8 @@ namespace idiom {
 // Column names with the texts written into them, in order.
 using FieldValues = QList<QPair<QString, QString>>;
 
-// Close, replace the SQL text, open. The text must be one the store lists
-// (see Query); any other is refused loudly.
-void reopen(Query &query, const QString &sql);
-
-// Close, list what is described, open: what the history windows hand over
-// (table, filter column with contains or equals and the typed value, order).
+// Close, list what is described (table, filter column with contains or
+// equals and the typed value, order), open.
 void list(Query &query, const store::Listing &listing);
 
 // Every row whose column contains the text anywhere ("%" and "_" in the text
@@ -74,7 +70,7 @@ QVector<std::optional<qint64>> columnSums(Query &query, const QStringList &colum
 
 struct Reopen {
     Query *query;
-    QString sql;
+    store::Listing listing;
 };
 // Close the connection and the queries, point the connection at data.mdb in
 // the current directory as it is now, reopen the queries in order.

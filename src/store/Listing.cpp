@@ -1,7 +1,5 @@
 #include "store/Listing.h"
 
-#include <QRegularExpression>
-
 namespace store {
 
 Listing Listing::all(const QString &table, const QString &orderColumn)
@@ -46,37 +44,6 @@ QString Listing::sqlText() const
     if (!orderColumn.isEmpty())
         text += QStringLiteral(" order by %1 asc").arg(orderColumn);
     return text;
-}
-
-std::optional<Listing> Listing::fromSql(const QString &sql, const QVariantList &bindings)
-{
-    static const QRegularExpression rows(
-        QStringLiteral(R"(^\s*select\s+\*\s+from\s+(\w+)(?:\s+where\s+(\w+)\s*(like|=)\s*\?)?)"
-                       R"((?:\s+order\s+by\s+(\w+)(?:\s+asc)?)?\s*;?\s*$)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
-    static const QRegularExpression distinctValues(
-        QStringLiteral(R"(^\s*select\s+distinct\s+(\w+)\s+from\s+(\w+)\s*;?\s*$)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
-
-    if (const auto m = distinctValues.match(sql); m.hasMatch()) {
-        if (!bindings.isEmpty())
-            return std::nullopt;
-        return distinct(m.captured(2), m.captured(1));
-    }
-    const auto m = rows.match(sql);
-    if (!m.hasMatch())
-        return std::nullopt;
-    Listing l = all(m.captured(1), m.captured(4));
-    if (!m.captured(2).isEmpty()) {
-        if (bindings.size() != 1)
-            return std::nullopt;
-        l.filterColumn = m.captured(2);
-        l.match = m.captured(3) == QLatin1String("=") ? Match::Equals : Match::Like;
-        l.value = bindings.first().toString();
-    } else if (!bindings.isEmpty()) {
-        return std::nullopt;
-    }
-    return l;
 }
 
 } // namespace store

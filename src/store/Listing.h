@@ -4,15 +4,12 @@
 // column; or the distinct values of one column (a pick list). The typed value
 // is always bound, never part of the SQL text.
 #include <QString>
-#include <QVariantList>
-#include <optional>
 
 namespace store {
 
 enum class Match {
     Contains, // the column contains the value anywhere ("%" and "_" stay wildcards)
     Equals,   // the column equals the value exactly
-    Like,     // the value is a whole LIKE pattern (from an SQL text with "like ?")
 };
 
 struct Listing {
@@ -36,13 +33,9 @@ struct Listing {
     // The LIKE pattern or the value the filter binds.
     QString boundValue() const;
 
-    // The same as an SQL text, "?" standing for the bound value.
+    // The same as an SQL text, "?" standing for the bound value: a name for
+    // messages and the log, never run.
     QString sqlText() const;
-    // Reads the SQL texts the windows use: "select * from T", with an optional
-    // "where C like ?" or "where C = ?" (the value bound) and an optional
-    // "order by C [asc]"; and "select distinct C from T". Anything else is
-    // not something the store lists: nullopt.
-    static std::optional<Listing> fromSql(const QString &sql, const QVariantList &bindings = {});
 
     bool operator==(const Listing &) const = default;
 };

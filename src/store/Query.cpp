@@ -33,11 +33,9 @@ QString valueText(const QVariant &value)
 
 } // namespace
 
-Query::Query(Connection &connection, const QString &sql, QObject *parent)
-    : QObject(parent), connection_(connection)
+Query::Query(Connection &connection, std::optional<store::Listing> listing, QObject *parent)
+    : QObject(parent), connection_(connection), listing_(std::move(listing))
 {
-    if (!sql.isEmpty())
-        sqlLines_ << sql;
 }
 
 Query::~Query()
@@ -47,51 +45,22 @@ Query::~Query()
     plan_.reset();
 }
 
-void Query::clearSql()
-{
-    close();
-    sqlLines_.clear();
-    bindings_.clear();
-    explicit_.reset();
-}
-
-void Query::addSql(const QString &line)
-{
-    close();
-    explicit_.reset();
-    sqlLines_ << line;
-}
-
-void Query::setSql(const QString &text)
-{
-    clearSql();
-    sqlLines_ << text;
-}
-
-QString Query::sql() const
-{
-    return explicit_ ? explicit_->sqlText() : sqlLines_.join(QLatin1Char('\n'));
-}
-
-void Query::bindValue(const QVariant &value)
-{
-    explicit_.reset();
-    bindings_.append(value);
-}
-
 void Query::setListing(const store::Listing &listing)
 {
-    clearSql();
-    explicit_ = listing;
+    close();
+    listing_ = listing;
 }
 
 std::optional<store::Listing> Query::listing() const
 {
     if (plan_)
         return plan_->listing();
-    if (explicit_)
-        return explicit_;
-    return store::Listing::fromSql(sqlLines_.join(QLatin1Char('\n')), bindings_);
+    return listing_;
+}
+
+QString Query::sql() const
+{
+    return listing_ ? listing_->sqlText() : QString();
 }
 
 void Query::setActive(bool active)
@@ -108,7 +77,7 @@ void Query::open()
         return;
     const std::optional<store::Listing> what = listing();
     if (!what)
-        throw AppError(QStringLiteral("不支持的查询语句：%1").arg(sql()));
+        throw AppError(QStringLiteral("查询没有指定要列出的内容"));
     if (!connection_.isOpen())
         connection_.open();
 

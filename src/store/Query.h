@@ -9,10 +9,9 @@
 // Opening costs the same with a million archived tickets as with none; no
 // statement stays open between events.
 //
-// What is listed is either a store::Listing handed over with setListing(),
-// or one of the SQL texts the windows use ("select * from T", with an
-// optional "where C like ?" / "where C = ?" and "order by C", or
-// "select distinct C from T"); any other text is refused when opened.
+// What is listed is a store::Listing: a table's rows, filtered and ordered
+// by one column each, or a column's distinct values. No SQL text from a
+// window is ever run.
 //
 // The rows, their count and the sums describe one state of the file, bounded
 // by the largest row key at opening: rows other connections add later are
@@ -41,24 +40,19 @@ class Query : public QObject {
 public:
     enum class State { Inactive, Browse, Edit, Insert };
 
-    explicit Query(Connection &connection, const QString &sql = {}, QObject *parent = nullptr);
+    explicit Query(Connection &connection, std::optional<store::Listing> listing = std::nullopt,
+                   QObject *parent = nullptr);
     ~Query() override;
 
     Connection &connection() const { return connection_; }
 
-    // SQL text: one statement. Typed text never goes into it; "?" marks a
-    // value bound with bindValue (in order of appearance).
-    void clearSql();
-    void addSql(const QString &line);
-    void setSql(const QString &text);
-    QString sql() const;
-    void bindValue(const QVariant &value);
-
     // What to list, told explicitly (closes the query; open() lists it).
     void setListing(const store::Listing &listing);
-    // What the query lists (or will list when opened); nullopt for a text the
-    // store does not list.
+    // What the query lists (or will list when opened); nullopt before a
+    // listing was given.
     std::optional<store::Listing> listing() const;
+    // The listing as an SQL text, for messages; empty before one was given.
+    QString sql() const;
 
     void open();
     void close();
@@ -177,9 +171,7 @@ private:
     [[noreturn]] void rowGone(const char *operation);
 
     Connection &connection_;
-    QStringList sqlLines_;
-    QVariantList bindings_;
-    std::optional<store::Listing> explicit_;
+    std::optional<store::Listing> listing_;
     State state_ = State::Inactive;
 
     std::unique_ptr<store::Plan> plan_;

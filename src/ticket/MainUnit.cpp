@@ -1,5 +1,6 @@
 #include "ticket/MainUnit.h"
 
+#include "store/Schema.h"
 #include "store/Clock.h"
 #include "store/Idioms.h"
 #include "ui/ErrorDisplay.h"
@@ -81,13 +82,13 @@ void setTextColour(QWidget *w, const QColor &colour)
 TMainForm::TMainForm(QWidget *parent)
     : QMainWindow(parent),
       ADOConnection1(connstr::designShort()),
-      ADOQuery1(ADOConnection1, QStringLiteral("select * from spxx")),
-      ADOQuery2(ADOConnection1, QStringLiteral("select * from xsxx")),
-      ADOQuery3(ADOConnection1, QStringLiteral("select * from dynr")),
-      ADOQuery4(ADOConnection1, QStringLiteral("select * from xstj")),
-      ADOQuery5(ADOConnection1, QStringLiteral("select * from xsmx")),
-      ADOQuery6(ADOConnection1, QStringLiteral("select * from id")),
-      ADOQuery7(ADOConnection1, QStringLiteral("select * from username")),
+      ADOQuery1(ADOConnection1, store::Listing::all(schema::spxx)),
+      ADOQuery2(ADOConnection1, store::Listing::all(schema::xsxx)),
+      ADOQuery3(ADOConnection1, store::Listing::all(schema::dynr)),
+      ADOQuery4(ADOConnection1, store::Listing::all(schema::xstj)),
+      ADOQuery5(ADOConnection1, store::Listing::all(schema::xsmx)),
+      ADOQuery6(ADOConnection1, store::Listing::all(schema::id)),
+      ADOQuery7(ADOConnection1, store::Listing::all(schema::username)),
       DBSumList1(ADOQuery2, {QStringLiteral("数量"), QStringLiteral("金额"), QStringLiteral("折后")})
 {
     setObjectName(QStringLiteral("MainForm"));
@@ -397,8 +398,8 @@ void TMainForm::FormCreate()
     CheckBox3->setChecked(ADOQuery6.fieldText(QStringLiteral("电话")) == QLatin1String("1"));
     Edit5->setText(ADOQuery3.fieldText(QStringLiteral("店名")));
     Memo1->setPlainText(ADOQuery3.fieldText(QStringLiteral("备注")));
-    ui::fillPickList(ComboBox1, ADOQuery1, QStringLiteral("Select Distinct 品名 From spxx"));
-    ui::fillPickList(ComboBox6, ADOQuery7, QStringLiteral("Select Distinct 用户名 From username"));
+    ui::fillPickList(ComboBox1, ADOQuery1, schema::spxx, schema::col::pinming);
+    ui::fillPickList(ComboBox6, ADOQuery7, schema::username, schema::col::yonghuming);
 }
 
 void TMainForm::showEvent(QShowEvent *event)

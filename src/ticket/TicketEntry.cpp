@@ -13,8 +13,6 @@
 #include "ui/PickList.h"
 
 namespace {
-const QString kProducts = QStringLiteral("select * from spxx");
-const QString kProductList = QStringLiteral("Select Distinct 品名 From spxx");
 // What a total label shows when a stored line cannot be counted.
 const QString kNoTotal = QStringLiteral("无法合计");
 
@@ -108,7 +106,7 @@ void TMainForm::SpeedButton2Click()
             idiom::appendRow(ADOQuery2, lineValues());
         });
         resetLineInput(true);
-        ui::fillPickList(ComboBox1, ADOQuery1, kProductList);
+        ui::fillPickList(ComboBox1, ADOQuery1, schema::spxx, schema::col::pinming);
         SpeedButton3->setEnabled(false);
         SpeedButton4->setEnabled(false);
     }
@@ -118,13 +116,14 @@ void TMainForm::SpeedButton2Click()
 
 void TMainForm::reconnectQueries()
 {
-    idiom::reconnectAndReopen(ADOConnection1, {{&ADOQuery1, kProducts},
-                                               {&ADOQuery2, QStringLiteral("select * from xsxx")},
-                                               {&ADOQuery3, QStringLiteral("select * from dynr")},
-                                               {&ADOQuery4, QStringLiteral("select * from xstj")},
-                                               {&ADOQuery5, QStringLiteral("select * from xsmx")},
-                                               {&ADOQuery6, QStringLiteral("select * from id")},
-                                               {&ADOQuery7, QStringLiteral("select * from username")}});
+    using store::Listing;
+    idiom::reconnectAndReopen(ADOConnection1, {{&ADOQuery1, Listing::all(schema::spxx)},
+                                               {&ADOQuery2, Listing::all(schema::xsxx)},
+                                               {&ADOQuery3, Listing::all(schema::dynr)},
+                                               {&ADOQuery4, Listing::all(schema::xstj)},
+                                               {&ADOQuery5, Listing::all(schema::xsmx)},
+                                               {&ADOQuery6, Listing::all(schema::id)},
+                                               {&ADOQuery7, Listing::all(schema::username)}});
 }
 
 // The catalogue learns the product: the exact name found first gets the new

@@ -187,14 +187,11 @@ void refill(QComboBox *box, PagedList::Source source)
 
 } // namespace
 
-void fillPickList(QComboBox *box, Query &query, const QString &distinctSql)
+void fillPickList(QComboBox *box, Query &query, const QString &table, const QString &column)
 {
-    const std::optional<store::Listing> listing = store::Listing::fromSql(distinctSql);
-    if (!listing || !listing->isDistinct())
-        throw AppError(QStringLiteral("不是选择列表的语句：%1").arg(distinctSql));
     // Listing the table's rows costs nothing until they are read.
-    idiom::list(query, store::Listing::all(listing->table));
-    auto pages = std::make_shared<store::DistinctPages>(query.connection(), listing->table, listing->distinctColumn);
+    idiom::list(query, store::Listing::all(table));
+    auto pages = std::make_shared<store::DistinctPages>(query.connection(), table, column);
     refill(box, [pages](int n) { return pages->next(n); });
 }
 

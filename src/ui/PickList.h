@@ -13,14 +13,14 @@ class QComboBox;
 class Query;
 
 namespace ui {
-// Clears the box (text and items) and gives it the distinct values of the
-// column the DISTINCT text names ("Select Distinct 品名 From spxx"), in the
-// engine's order for that text (ascending through the column's index when it
+// Clears the box (text and items) and gives it the distinct values of a
+// table's column (as "Select Distinct 品名 From spxx" lists them), in the
+// engine's order for that (ascending through the column's index when it
 // has one, otherwise the order of their first rows); a null gives an empty
 // item. The query is left listing the table's rows, so that it is
 // empty exactly when the list is. The box's text stays empty. Throws AppError
 // when the first page cannot be read.
-void fillPickList(QComboBox *box, Query &query, const QString &distinctSql);
+void fillPickList(QComboBox *box, Query &query, const QString &table, const QString &column);
 
 // Clears the box and gives it the distinct values of a column that may be
 // very long (every ticket number of the archive), in ascending order (a null

@@ -831,7 +831,7 @@ void TestHostile::searchTextWithNul()
     for (const QString &name : {u"甲"_s, u"乙"_s, QString::fromUtf8(QByteArray("丙\0丁", 7))})
         testing::exec(u"insert into spxx (品名, 单价) values (?, 1)"_s, {name});
     Connection connection;
-    Query q(connection, u"select * from spxx"_s);
+    Query q(connection, store::Listing::all(u"spxx"_s));
     q.open();
     auto found = [&q](const QString &text) {
         idiom::containsSearch(q, schema::spxx, schema::col::pinming, text);
@@ -854,7 +854,7 @@ void TestHostile::noncharactersReadBack()
 {
     program_.reset();
     Connection connection;
-    Query q(connection, u"select * from spxx"_s);
+    Query q(connection, store::Listing::all(u"spxx"_s));
     q.open();
     const QString name = u"果"_s + QChar(0xFFFF) + u"汁"_s + QChar(0xFFFE);
     idiom::appendRow(q, {{schema::col::pinming, name}, {schema::col::danjia, u"1"_s}});

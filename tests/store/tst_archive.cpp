@@ -81,9 +81,9 @@ void TestArchive::init()
     dir_ = std::make_unique<testing::TempWorkDir>();
     seedLines();
     connection_ = std::make_unique<Connection>(connstr::runtime());
-    lines_ = std::make_unique<Query>(*connection_, u"select * from xsxx"_s);
-    tickets_ = std::make_unique<Query>(*connection_, u"select * from xstj"_s);
-    archived_ = std::make_unique<Query>(*connection_, u"select * from xsmx"_s);
+    lines_ = std::make_unique<Query>(*connection_, store::Listing::all(u"xsxx"_s));
+    tickets_ = std::make_unique<Query>(*connection_, store::Listing::all(u"xstj"_s));
+    archived_ = std::make_unique<Query>(*connection_, store::Listing::all(u"xsmx"_s));
     lines_->open();
     tickets_->open();
 }
@@ -241,7 +241,7 @@ void TestArchive::errorStoresNothing()
 void TestArchive::queriesOnAnotherConnection()
 {
     Connection other(connstr::runtime());
-    Query foreign(other, u"select * from xsmx"_s);
+    Query foreign(other, store::Listing::all(u"xsmx"_s));
     QVERIFY_THROWS_EXCEPTION(AppError, archive::archiveForPrinting(*connection_, *lines_, *tickets_, foreign, kHead, kByClock));
     QCOMPARE(testing::scalar(u"select count(*) from xstj"_s).toInt(), 0);
     QCOMPARE(testing::scalar(u"select count(*) from xsxx"_s).toInt(), 3);

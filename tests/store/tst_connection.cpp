@@ -308,7 +308,7 @@ void TestConnection::deliveredFileUsesRollbackJournal()
     QCOMPARE(q.value(0).toInt(), 2); // FULL
     q.finish();
     // A written row lands in data.mdb itself: no log file beside it.
-    Query products(c, u"select * from spxx"_s);
+    Query products(c, store::Listing::all(u"spxx"_s));
     products.open();
     products.append();
     products.setFieldText(u"品名"_s, u"苹果"_s);
@@ -326,14 +326,14 @@ void TestConnection::queriesHoldNoLockBetweenEvents()
     // A list read partly, in both orders, a count, sums and a distinct list:
     // none of it may leave a statement or a transaction open.
     Connection first;
-    Query reading(first, u"select * from xstj order by 时间"_s);
+    Query reading(first, store::Listing::all(u"xstj"_s, u"时间"_s));
     reading.open();
     for (int i = 0; i < 300; ++i)
         reading.next();
     QCOMPARE(reading.recordCount(), 3000);
     reading.valueAt(2900, 0);
     reading.columnSums({u"数量"_s});
-    Query numbers(first, u"select distinct 单号 from xstj"_s);
+    Query numbers(first, store::Listing::distinct(u"xstj"_s, u"单号"_s));
     numbers.open();
     numbers.next();
 
