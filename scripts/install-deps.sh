@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the program needs to build, run, be tested and
-# be packaged (dpkg-dev and file for CPack, lintian for its check); packages
-# already installed are skipped. "install-deps.sh sanitize" adds
+# be packaged (dpkg-dev and file for CPack, lintian for its check; postgresql
+# and Qt's driver for it for the tests on a server); packages already
+# installed are skipped. "install-deps.sh sanitize" adds
 # clang and its sanitizer and libFuzzer runtimes, for the sanitizer run of the
 # tests (VELMORA_SANITIZE=1 scripts/test.sh) and scripts/fuzz.sh.
 set -euo pipefail
@@ -10,6 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libxlsxwriter-dev python3 python3-openpyxl
   libcups2-dev cups printer-driver-cups-pdf poppler-utils
+  postgresql libqt6sql6-psql
   fonts-noto-cjk fonts-liberation2
   xvfb xauth
   dpkg-dev file lintian

@@ -33,5 +33,12 @@ if [ "$(lpstat -r 2>/dev/null)" != "scheduler is running" ] && [ "$(id -u)" -eq 
     sleep 0.2
   done
 fi
+# The server tests run on a PostgreSQL server of their own, stopped again
+# however the run ends; where none can be started they say why and skip.
+pg_server=$(bash scripts/pg-test-server.sh start) || pg_server="export VELMORA_TEST_PG_UNAVAILABLE='the test server did not start (see above)'"
+eval "$pg_server"
+if [ -n "${VELMORA_TEST_PG_DIR:-}" ]; then
+  trap 'bash scripts/pg-test-server.sh stop "$VELMORA_TEST_PG_DIR"' EXIT
+fi
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 300
