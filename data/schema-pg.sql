@@ -75,6 +75,39 @@ CREATE TABLE dhzy (
   单号 text COLLATE "C" PRIMARY KEY
 );
 
+-- Takes a ticket number inside the archive's transaction: the one wanted
+-- when no ticket and no line has it and no other till holds it, otherwise,
+-- with move_on, the next free second after it (a number stays the time of
+-- its sale as nearly as it can); null when none is free (a number typed by
+-- an administrator that is taken, or 100,000 seconds all taken). A till
+-- checking out the same second waits for the first one's transaction, then
+-- moves on if that one committed.
+CREATE FUNCTION velmora_take_number(wanted text, move_on boolean) RETURNS text
+LANGUAGE plpgsql AS $$
+DECLARE
+  n text := wanted;
+  t timestamp;
+BEGIN
+  FOR tries IN 1..100000 LOOP
+    IF NOT EXISTS (SELECT 1 FROM xstj WHERE 单号 = n) AND NOT EXISTS (SELECT 1 FROM xsmx WHERE 单号 = n) THEN
+      INSERT INTO dhzy (单号) VALUES (n) ON CONFLICT DO NOTHING;
+      IF FOUND THEN
+        RETURN n;
+      END IF;
+    END IF;
+    IF NOT move_on THEN
+      RETURN NULL;
+    END IF;
+    -- Without a time zone: a clock change moves no number.
+    t := make_timestamp(substr(n, 1, 4)::int, substr(n, 5, 2)::int, substr(n, 7, 2)::int,
+                        substr(n, 9, 2)::int, substr(n, 11, 2)::int, substr(n, 13, 2)::int)
+         + interval '1 second';
+    n := to_char(t, 'YYYYMMDDHH24MISS');
+  END LOOP;
+  RETURN NULL;
+END
+$$;
+
 INSERT INTO dynr (店名, 备注) VALUES ('', '');
 INSERT INTO username (用户名, 密码, 权限) VALUES ('admin', '', '管理员');
 

@@ -46,6 +46,9 @@ private slots:
     void anotherTillsLock_data();
     void anotherTillsLock();
     void nulCharacterRefused();
+    void ticketNumbers_data();
+    void ticketNumbers();
+    void twoTillsInOneSecond();
 
 private:
     store::ServerSettings till(int n) const { return {server_ + u" dbname="_s + db_, n}; }
@@ -269,6 +272,61 @@ void TestServer::nulCharacterRefused()
     QSqlQuery q = s.run(u"SELECT count(*) FROM spxx"_s);
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 0);
+}
+
+void TestServer::ticketNumbers_data()
+{
+    QTest::addColumn<QString>("wanted");
+    QTest::addColumn<bool>("moveOn");
+    QTest::addColumn<QString>("taken"); // null: none
+    QTest::newRow("free") << u"20261210120005"_s << true << u"20261210120005"_s;
+    QTest::newRow("on a ticket: next second") << u"20261210120000"_s << true << u"20261210120002"_s;
+    QTest::newRow("end of the year") << u"20261231235959"_s << true << u"20270101000000"_s;
+    QTest::newRow("typed, free") << u"A-17"_s << false << u"A-17"_s;
+    QTest::newRow("typed, on a line only") << u"20261210120001"_s << false << QString();
+}
+
+void TestServer::ticketNumbers()
+{
+    QFETCH(QString, wanted);
+    QFETCH(bool, moveOn);
+    QFETCH(QString, taken);
+    store::ServerSession s(till(1), u"till-1"_s);
+    s.open();
+    // Tickets at 12:00:00 and at the last second of the year, and a line
+    // left alone under 12:00:01.
+    s.run(u"INSERT INTO xstj (单号) VALUES ('20261210120000'), ('20261231235959')"_s);
+    s.run(u"INSERT INTO xsmx (单号) VALUES ('20261210120001')"_s);
+    QSqlQuery q = s.run(u"SELECT velmora_take_number(?, ?)"_s, {wanted, moveOn});
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), taken);
+    QCOMPARE(q.value(0).isNull(), taken.isNull());
+    // Taken once, never again.
+    if (!taken.isNull()) {
+        QSqlQuery again = s.run(u"SELECT velmora_take_number(?, false)"_s, {taken});
+        QVERIFY(again.next());
+        QVERIFY(again.value(0).isNull());
+    }
+}
+
+void TestServer::twoTillsInOneSecond()
+{
+    store::ServerSession one(till(1), u"till-1"_s);
+    one.open();
+    const QString second = u"20261210180000"_s;
+    one.run(u"BEGIN"_s);
+    QSqlQuery first = one.run(u"SELECT velmora_take_number(?, true)"_s, {second});
+    QVERIFY(first.next());
+    QCOMPARE(first.value(0).toString(), second);
+    // The other till asks for the same second while the first one's sale is
+    // being archived: it waits, and moves on once that one is committed.
+    auto other = psql(u"SELECT velmora_take_number('%1', true)"_s.arg(second));
+    QVERIFY(waitFor(u"SELECT count(*) > 0 FROM pg_stat_activity WHERE application_name = 'psql' "
+                    "AND wait_event_type = 'Lock'"_s));
+    one.run(u"COMMIT"_s);
+    QVERIFY(other->waitForFinished(10000));
+    const QString out = QString::fromUtf8(other->readAllStandardOutput());
+    QVERIFY2(out.contains(u"20261210180001"_s), qPrintable(out));
 }
 
 QTEST_GUILESS_MAIN(TestServer)
