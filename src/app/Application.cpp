@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/Backups.h"
 #include "app/Forms.h"
 #include "base/Log.h"
 #include "base/LogFile.h"
@@ -89,7 +90,11 @@ int run()
         // A sale whose receipt was printing when the program last ended is
         // settled before the next one begins.
         ui::guarded([] { print::resolveMarkedSales(tillOf(*MainForm)); });
+        // A backup of the file as the day begins, beside the cashier.
+        startBackups(MainForm->ADOConnection1.filePath());
         code = QApplication::exec();
+        backupAtClose();
+        stopBackups();
     }
     destroyForms();
     return code;
