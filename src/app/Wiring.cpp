@@ -118,6 +118,9 @@ void wireForms()
         f->Edit5->setText(storeName);
         f->Memo1->setPlainText(remark);
     });
+    ui::on(XtForm, &TXtForm::restoreRequested, XtForm, [](const QString &file) {
+        restoreBackup(file, XtForm->ADOConnection1.filePath());
+    });
     ui::on(SptjForm, &TSptjForm::productsChanged, f, [] { reloadProductList(); });
     ui::on(SpxgForm, &TSpxgForm::productsChanged, f, [] { reloadProductList(); });
     ui::on(YhtjForm, &TYhtjForm::usersChanged, f, [] { reloadCashierList(); });
