@@ -573,6 +573,7 @@ QString restore(const QString &backupFile, const QString &databaseFile, const QD
 }
 
 struct Runner::Outcome {
+    std::atomic<bool> done{false}; // the worker has filled it in
     bool ok = false;
     bool cancelled = false;
     QString file;
@@ -606,6 +607,13 @@ void runOne(const QString &databaseFile, const QString &folder, const QDateTime 
 
 void Runner::start()
 {
+    // A worker that ended is told now, before its report arrives: the
+    // thread whose events carry it may not have looked at them yet.
+    if (worker_ && current_->done) {
+        worker_->join();
+        worker_.reset();
+        report(current_);
+    }
     if (worker_)
         return;
     QString folder;
@@ -625,6 +633,7 @@ void Runner::start()
     current_ = outcome;
     worker_ = std::make_unique<std::thread>([this, options, folder, now, outcome, file = databaseFile_] {
         runOne(file, folder, now, options, &outcome->ok, &outcome->cancelled, &outcome->file, &outcome->message);
+        outcome->done = true;
         // Told on the thread the runner lives on; a runner stopped meanwhile
         // has joined this thread already and drops the outcome.
         QMetaObject::invokeMethod(
