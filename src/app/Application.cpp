@@ -93,10 +93,13 @@ int run()
         // A backup of the file as the day begins, beside the cashier.
         startBackups(MainForm->ADOConnection1.filePath());
         code = QApplication::exec();
-        backupAtClose();
-        stopBackups();
     }
     destroyForms();
+    // The closing backup only reads data.mdb: the program may be started
+    // again meanwhile. The file's lock goes once nothing of this program
+    // reads it (closing the lock's descriptor drops the engine's locks too).
+    backupAtClose([&lock] { lock.release(); });
+    stopBackups();
     return code;
 }
 

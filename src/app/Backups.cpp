@@ -83,9 +83,13 @@ void saleArchived()
     b.runner->start();
 }
 
-void backupAtClose()
+void backupAtClose(const std::function<void()> &whenStopped)
 {
     Backups &b = state();
+    if (b.runner)
+        b.runner->stop();
+    if (whenStopped)
+        whenStopped();
     if (!b.runner || b.restored)
         return;
     b.runner->takeNow();

@@ -13,8 +13,9 @@ namespace app {
 void startBackups(const QString &databaseFile);
 // A sale was archived: every 50th begins a backup.
 void saleArchived();
-// The program closes: a backup taken now, waited for. None after a restore.
-void backupAtClose();
+// The program closes: a backup running now is stopped, `whenStopped` runs,
+// and a backup is taken and waited for. None after a restore.
+void backupAtClose(const std::function<void()> &whenStopped = {});
 // No more backups (a running one is stopped, leaving nothing behind).
 void stopBackups();
 
