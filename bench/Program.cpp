@@ -27,6 +27,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QPointer>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 
@@ -233,11 +234,20 @@ void fillTicket(int lines)
     }
 }
 
-// A new ticket number for each ticket archived, as the checkout gives one.
+// A new ticket number for each ticket archived, as the checkout gives one:
+// a second no ticket has. Checkouts made within one second take the seconds
+// after it, and a number already used is refused.
 void nextTicketNumber()
 {
     static int n = 0;
-    MainForm->Edit1->setText(appclock::ticketNumber(appclock::now().addSecs(++n)));
+    QString number;
+    for (;;) {
+        number = appclock::ticketNumber(appclock::now().addSecs(++n));
+        QSqlQuery q = MainForm->ADOConnection1.run(QStringLiteral("SELECT count(*) FROM xstj WHERE 单号 = ?"), {number});
+        if (q.next() && q.value(0).toInt() == 0)
+            break;
+    }
+    MainForm->Edit1->setText(number);
 }
 
 constexpr int kCheckoutLines = 20;
