@@ -8,6 +8,7 @@
 
 #include "app/Application.h"
 #include "app/LoginUnit.h"
+#include "base/AppError.h"
 #include "history/RjUnit.h"
 #include "history/XscxUnit.h"
 #include "history/XsmxUnit.h"
@@ -157,8 +158,15 @@ double runProgram(const std::function<void(TLoginForm *)> &atLogin, const std::f
                 return;
             poll->stop();
             poll->deleteLater();
-            if (inLoop)
-                inLoop();
+            // A step that fails ends the measurement, saying why, rather than
+            // leaving the program waiting for a cashier.
+            try {
+                if (inLoop)
+                    inLoop();
+            } catch (const AppError &e) {
+                std::fprintf(stderr, "a measured step failed: %s\n", qPrintable(e.message()));
+                std::exit(3);
+            }
             MainForm->close();
         });
         poll->start();
