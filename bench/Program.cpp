@@ -7,7 +7,9 @@
 #include "support/FakeEscPos.h"
 
 #include "app/Application.h"
+#include "app/Backups.h"
 #include "app/LoginUnit.h"
+#include "base/AppError.h"
 #include "history/RjUnit.h"
 #include "history/XscxUnit.h"
 #include "history/XsmxUnit.h"
@@ -15,6 +17,7 @@
 #include "print/Printer.h"
 #include "report/Output.h"
 #include "store/Archive.h"
+#include "store/Backup.h"
 #include "store/Clock.h"
 #include "ticket/MainUnit.h"
 #include "ui/FileDialog.h"
@@ -27,6 +30,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QPointer>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 
@@ -156,8 +160,15 @@ double runProgram(const std::function<void(TLoginForm *)> &atLogin, const std::f
                 return;
             poll->stop();
             poll->deleteLater();
-            if (inLoop)
-                inLoop();
+            // A step that fails ends the measurement, saying why, rather than
+            // leaving the program waiting for a cashier.
+            try {
+                if (inLoop)
+                    inLoop();
+            } catch (const AppError &e) {
+                std::fprintf(stderr, "a measured step failed: %s\n", qPrintable(e.message()));
+                std::exit(3);
+            }
             MainForm->close();
         });
         poll->start();
@@ -233,11 +244,20 @@ void fillTicket(int lines)
     }
 }
 
-// A new ticket number for each ticket archived, as the checkout gives one.
+// A new ticket number for each ticket archived, as the checkout gives one:
+// a second no ticket has. Checkouts made within one second take the seconds
+// after it, and a number already used is refused.
 void nextTicketNumber()
 {
     static int n = 0;
-    MainForm->Edit1->setText(appclock::ticketNumber(appclock::now().addSecs(++n)));
+    QString number;
+    for (;;) {
+        number = appclock::ticketNumber(appclock::now().addSecs(++n));
+        QSqlQuery q = MainForm->ADOConnection1.run(QStringLiteral("SELECT count(*) FROM xstj WHERE 单号 = ?"), {number});
+        if (q.next() && q.value(0).toInt() == 0)
+            break;
+    }
+    MainForm->Edit1->setText(number);
 }
 
 constexpr int kCheckoutLines = 20;
@@ -323,21 +343,68 @@ void measureEntry(const Job &job)
         repeat("checkout-cups", job.runs, timedCheckout);
 
     // The archive step alone, on the main window's own queries.
-    repeat("archive", job.runs * 3, [&] {
-        fillTicket(kCheckoutLines);
+    // The ticket's lines archived and marked as printing, then the mark
+    // cleared: the two commits a checkout makes around its receipt.
+    const auto archiveLines = [&] {
         nextTicketNumber();
         const archive::Head head{f->Edit2->text(), f->ComboBox6->currentText(), f->Edit9->text(),
                                  f->Edit10->text(), f->ComboBox4->currentText(), f->Edit6->text()};
         const archive::Numbering numbering{f->Edit1->text(), appclock::now()};
         QElapsedTimer t;
         t.start();
-        // Archived and marked as printing, then the mark cleared: the two
-        // commits a checkout makes around its receipt.
         const archive::Sale sale =
             archive::archiveForPrinting(f->ADOConnection1, f->ADOQuery2, f->ADOQuery4, f->ADOQuery5, head, numbering);
         archive::markPrinted(f->ADOConnection1, sale.number);
         return ms(t);
-    });
+    };
+    const auto archiveStep = [&] {
+        fillTicket(kCheckoutLines);
+        return archiveLines();
+    };
+    repeat("archive", job.runs * 3, archiveStep);
+
+    // 添加 and the archive step again while backups run beside them, one
+    // after another (each begun as the last ended), into 备份 of the folder
+    // measured: what a backup takes from the cashier.
+    {
+        const QString database = f->ADOConnection1.filePath();
+        backup::Runner runner(database, QDir(job.folder).filePath(QStringLiteral("velmora.ini")));
+        bool going = true;
+        int ended = 0, during = 0, timed = 0;
+        QObject::connect(&runner, &backup::Runner::finished, [&] {
+            ++ended;
+            if (going)
+                runner.start();
+        });
+        const auto whileBackingUp = [&](const std::function<double()> &step) {
+            return [&, step] {
+                QCoreApplication::processEvents(); // a backup that ended is begun again
+                const bool before = runner.running();
+                const double elapsed = step();
+                during += before && runner.running();
+                ++timed;
+                return elapsed;
+            };
+        };
+        runner.start();
+        int added = 0;
+        repeat("add-backup", job.runs * 2, whileBackingUp([&] { return timedAdd(added++); }));
+        archiveLines(); // the ticket those lines made
+        repeat("archive-backup", job.runs * 3, whileBackingUp(archiveStep));
+        going = false;
+        runner.stop();
+        std::fprintf(stderr, "    %d of %d steps timed while a backup ran; %d backups ended meanwhile\n", during,
+                     timed, ended);
+        // A backup alone, as the program takes one when it closes: the copy,
+        // its check and the rename.
+        repeat("backup", 1, [&] {
+            QElapsedTimer t;
+            t.start();
+            runner.takeNow();
+            return ms(t) / 1000;
+        });
+        QDir(backup::defaultFolder(database)).removeRecursively();
+    }
 }
 
 QPoint rowCentre(ui::ListGrid *grid, int row)
@@ -470,6 +537,9 @@ void measureHistory(const Job &job, qint64 tickets)
 int measureProgram(const Job &job)
 {
     answerPrompts();
+    // The program's own backups would fall on rows that time something else;
+    // the backup rows run their own.
+    app::setAutomaticBackups(false);
     QDir::setCurrent(job.folder);
     repeat("startup", job.runs, [] { return runProgram(closeLogin); });
     runProgram(logIn, [&] {
@@ -482,6 +552,7 @@ int measureProgram(const Job &job)
 int measureExport(const Job &job)
 {
     answerPrompts();
+    app::setAutomaticBackups(false);
     QDir::setCurrent(job.folder);
     runProgram(logIn, [&] {
         whenModalShown([&](QWidget *) {
@@ -510,6 +581,7 @@ int measureExport(const Job &job)
 int measureCatalogue(const Job &job, bool reader)
 {
     answerPrompts();
+    app::setAutomaticBackups(false);
     QDir::setCurrent(job.folder);
     // As when a screen reader runs: every change of a view is reported (where
     // the platform has a bridge), and the windows are read as they show.

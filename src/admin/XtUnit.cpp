@@ -6,16 +6,22 @@
 #include "admin/YhtjUnit.h"
 #include "admin/YhxgUnit.h"
 
+#include "store/Backup.h"
 #include "store/Idioms.h"
 #include "store/Schema.h"
+#include "store/Session.h"
+#include "store/TillSettings.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/FileDialog.h"
 #include "ui/FormKit.h"
 #include "ui/ListGrid.h"
 #include "ui/MessageBox.h"
 #include "ui/OneLine.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -63,9 +69,15 @@ TXtForm::TXtForm(QWidget *parent)
     PageControl1->addTab(TabSheet1, QStringLiteral("用户(收银员)"));
     PageControl1->addTab(TabSheet2, QStringLiteral("商品(添加、修改、删除)"));
     PageControl1->addTab(TabSheet3, QStringLiteral("打印内容"));
+    TabSheet4 = ui::make<QWidget>(nullptr, "TabSheet4");
+    PageControl1->addTab(TabSheet4, QStringLiteral("备份"));
     buildUsersTab();
     buildProductsTab();
     buildPrintContentTab();
+    buildBackupTab();
+    // A till on a database server keeps no data.mdb: the server's own
+    // tools back it up.
+    PageControl1->setTabVisible(PageControl1->indexOf(TabSheet4), !store::serverConfigured());
 
     ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
     ui::on(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
@@ -77,6 +89,13 @@ TXtForm::TXtForm(QWidget *parent)
     ui::on(DBGridEh2, &ui::ListGrid::cellDoubleClicked, this, [this] { SpeedButton5Click(); });
     ui::on(SpeedButton6, &QPushButton::clicked, this, [this] { SpeedButton6Click(); });
     ui::on(SpeedButton7, &QPushButton::clicked, this, [this] { SpeedButton7Click(); });
+    ui::on(SpeedButton9, &QPushButton::clicked, this, [this] { SpeedButton9Click(); });
+    ui::on(SpeedButton10, &QPushButton::clicked, this, [this] { SpeedButton10Click(); });
+    // Read when looked at: opening each backup costs a moment.
+    ui::on(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (PageControl1->widget(index) == TabSheet4)
+            TabSheet4Show();
+    });
     // However the window is closed: its close button, Escape.
     ui::on(this, &QDialog::finished, this, [this] { FormClose(); });
 
@@ -179,6 +198,48 @@ void TXtForm::buildPrintContentTab()
     tab->setColumnStretch(1, 1);
 }
 
+void TXtForm::buildBackupTab()
+{
+    auto *tab = new QVBoxLayout(TabSheet4);
+    auto *folder = new QHBoxLayout;
+    Edit2 = ui::make<QLineEdit>(TabSheet4, "Edit2");
+    Edit2->setReadOnly(true);
+    Label6 = ui::label(TabSheet4, "Label6", QStringLiteral("备份文件夹："), Edit2);
+    SpeedButton9 = ui::button(TabSheet4, "SpeedButton9", QStringLiteral("选择文件夹…"));
+    SpeedButton9->setAccessibleDescription(QStringLiteral("把备份放到另一个文件夹，例如U盘"));
+    folder->addWidget(Label6);
+    folder->addWidget(Edit2, 1);
+    folder->addWidget(SpeedButton9);
+    tab->addLayout(folder);
+
+    StringGrid1 = ui::make<QTableWidget>(TabSheet4, "StringGrid1", 0, 3);
+    StringGrid1->setHorizontalHeaderLabels(
+        {QStringLiteral("备份时间"), QStringLiteral("小票数"), QStringLiteral("最后销售")});
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    StringGrid1->setAlternatingRowColors(true);
+    StringGrid1->verticalHeader()->hide();
+    StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    StringGrid1->setAccessibleName(QStringLiteral("备份"));
+    StringGrid1->setAccessibleDescription(QStringLiteral("每个备份一行：备份时间、小票数、最后一笔销售的时间，最新的在前"));
+    tab->addWidget(StringGrid1, 1);
+
+    Label7 = ui::make<QLabel>(TabSheet4, "Label7",
+                              QStringLiteral("程序启动、关闭时和每%1笔销售后自动备份；保留最近10个、30天内每天1个、"
+                                             "12个月内每月1个。")
+                                  .arg(backup::kEveryCheckouts));
+    Label7->setWordWrap(true);
+    tab->addWidget(Label7);
+
+    auto *buttons = new QHBoxLayout;
+    SpeedButton10 = ui::button(TabSheet4, "SpeedButton10", QStringLiteral("恢复"));
+    SpeedButton10->setAccessibleDescription(QStringLiteral("用选中的备份替换当前数据，然后重新启动程序(仅限管理员)"));
+    buttons->addStretch(1);
+    buttons->addWidget(SpeedButton10);
+    tab->addLayout(buttons);
+}
+
 void TXtForm::FormCreate()
 {
     // Loaded once: text typed and not saved stays until it is saved.
@@ -278,4 +339,66 @@ void TXtForm::SpeedButton7Click()
     idiom::changeRow(ADOQuery3, {{schema::col::dianming, storeName}, {schema::col::beizhu, remark}});
     msg::show(this, QStringLiteral("设置打印内容保存成功！"), msg::Icon::Warning);
     emit printContentChanged(ADOQuery3.fieldText(schema::col::dianming), ADOQuery3.fieldText(schema::col::beizhu));
+}
+
+void TXtForm::TabSheet4Show()
+{
+    const QString folder = backup::folderFor(ADOConnection1.filePath());
+    Edit2->setText(QDir::toNativeSeparators(folder));
+    const QList<backup::Summary> backups = backup::list(folder);
+    StringGrid1->setRowCount(static_cast<int>(backups.size()));
+    for (int r = 0; r < backups.size(); ++r) {
+        const backup::Summary &b = backups[r];
+        const QStringList cells{
+            b.taken.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+            b.problem.isEmpty() ? QString::number(b.tickets) : QStringLiteral("无法读取(%1)").arg(b.problem),
+            b.lastSale,
+        };
+        for (int c = 0; c < cells.size(); ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            item->setData(Qt::UserRole, b.file);
+            StringGrid1->setItem(r, c, item);
+        }
+    }
+    if (!backups.isEmpty())
+        StringGrid1->selectRow(0);
+}
+
+QString TXtForm::selectedBackup() const
+{
+    const QList<QTableWidgetItem *> selected = StringGrid1->selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->data(Qt::UserRole).toString();
+}
+
+void TXtForm::SpeedButton9Click()
+{
+    if (!session::administrator()) {
+        msg::show(this, QStringLiteral("只有管理员才能更改备份文件夹！"), msg::Icon::Warning);
+        return;
+    }
+    const QString chosen = ui::existingFolder(this, QStringLiteral("选择备份文件夹"), Edit2->text());
+    if (chosen.isEmpty())
+        return;
+    backup::setFolder(QDir::cleanPath(chosen));
+    TabSheet4Show();
+}
+
+void TXtForm::SpeedButton10Click()
+{
+    if (!session::administrator()) {
+        msg::show(this, QStringLiteral("只有管理员才能恢复数据！"), msg::Icon::Warning);
+        return;
+    }
+    const QString file = selectedBackup();
+    if (file.isEmpty()) {
+        msg::show(this, QStringLiteral("请先选择要恢复的备份！"), msg::Icon::None);
+        return;
+    }
+    const int row = StringGrid1->selectedItems().first()->row();
+    const QString text = QStringLiteral("确定要用%1的备份(%2张小票)替换当前的数据？\n"
+                                        "当前的数据会另外保存，恢复后程序将重新启动。")
+                             .arg(StringGrid1->item(row, 0)->text(), StringGrid1->item(row, 1)->text());
+    if (msg::show(this, text, msg::Icon::Warning, msg::Buttons::OkCancel) != msg::Answer::Ok)
+        return;
+    emit restoreRequested(file);
 }

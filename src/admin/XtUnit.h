@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 
 #include "store/Connection.h"
 #include "store/Query.h"
@@ -24,6 +25,7 @@ public:
     QWidget *TabSheet1; // "用户(收银员)"
     QWidget *TabSheet2; // "商品(添加、修改、删除)"
     QWidget *TabSheet3; // "打印内容"
+    QWidget *TabSheet4; // "备份": the backups of data.mdb, restore (hidden with a server)
 
     // Users tab
     ui::ListGrid *DBGridEh1;   // all users: 序号, 用户名, 权限
@@ -47,6 +49,14 @@ public:
     QLabel *Label2;            // red advice on line breaks
     QPushButton *SpeedButton7; // " 保存" the print content
 
+    // Backup tab
+    QLabel *Label6;             // "备份文件夹："
+    QLineEdit *Edit2;           // the folder of backups (shown only)
+    QPushButton *SpeedButton9;  // "选择文件夹…": another folder (a USB stick)
+    QTableWidget *StringGrid1;  // the backups: 备份时间, 小票数, 最后销售, newest first
+    QLabel *Label7;             // when backups are taken, how many kept
+    QPushButton *SpeedButton10; // "恢复" the selected backup
+
     Connection ADOConnection1;
     Query ADOQuery1; // users, "select * from username"
     Query ADOQuery2; // products, "select * from spxx"
@@ -62,6 +72,11 @@ public:
     void SpeedButton5Click(); // modify a product; also DBGridEh2DblClick
     void SpeedButton6Click(); // delete a product
     void SpeedButton7Click(); // save the print content
+    void TabSheet4Show();      // the backups listed anew
+    void SpeedButton9Click();  // choose the folder of backups
+    void SpeedButton10Click(); // restore the selected backup
+    // The backup file of the selected row; empty when none is selected.
+    QString selectedBackup() const;
 
     // Reconnects to data.mdb and reopens the three lists on their own texts,
     // after another window wrote to the tables they show.
@@ -74,11 +89,14 @@ signals:
     void usersChanged();
     // The print content was saved with these texts.
     void printContentChanged(const QString &storeName, const QString &remark);
+    // An administrator chose to put this backup in the place of data.mdb.
+    void restoreRequested(const QString &backupFile);
 
 private:
     void buildUsersTab();
     void buildProductsTab();
     void buildPrintContentTab();
+    void buildBackupTab();
 };
 
 extern TXtForm *XtForm;

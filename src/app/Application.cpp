@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/Backups.h"
 #include "app/Forms.h"
 #include "base/Log.h"
 #include "base/LogFile.h"
@@ -89,9 +90,16 @@ int run()
         // A sale whose receipt was printing when the program last ended is
         // settled before the next one begins.
         ui::guarded([] { print::resolveMarkedSales(tillOf(*MainForm)); });
+        // A backup of the file as the day begins, beside the cashier.
+        startBackups(MainForm->ADOConnection1.filePath());
         code = QApplication::exec();
     }
     destroyForms();
+    // The closing backup only reads data.mdb: the program may be started
+    // again meanwhile. The file's lock goes once nothing of this program
+    // reads it (closing the lock's descriptor drops the engine's locks too).
+    backupAtClose([&lock] { lock.release(); });
+    stopBackups();
     return code;
 }
 

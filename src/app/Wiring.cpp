@@ -4,6 +4,7 @@
 #include "admin/SpxgUnit.h"
 #include "admin/XtUnit.h"
 #include "admin/YhtjUnit.h"
+#include "app/Backups.h"
 #include "history/RjUnit.h"
 #include "history/XstjUnit.h"
 #include "print/DyjszUnit.h"
@@ -87,7 +88,15 @@ void openStatistics()
 void wireForms()
 {
     TMainForm *f = MainForm;
-    ui::on(f, &TMainForm::checkoutRequested, f, [f] { print::checkout(tillOf(*f)); });
+    ui::on(f, &TMainForm::checkoutRequested, f, [f] {
+        print::Till till = tillOf(*f);
+        // Every so many sales a backup begins.
+        till.startNextTicket = [f](const QString &last) {
+            f->startNextTicket(last);
+            saleArchived();
+        };
+        print::checkout(till);
+    });
     ui::on(f, &TMainForm::previewRequested, f, [f] { print::preview(tillOf(*f)); });
     ui::on(f, &TMainForm::settingsRequested, f, [] { openSettings(); });
     ui::on(f, &TMainForm::printerSettingsRequested, f, [] { DyjszForm->Open(); });
@@ -101,6 +110,9 @@ void wireForms()
     ui::on(XtForm, &TXtForm::printContentChanged, f, [f](const QString &storeName, const QString &remark) {
         f->Edit5->setText(storeName);
         f->Memo1->setPlainText(remark);
+    });
+    ui::on(XtForm, &TXtForm::restoreRequested, XtForm, [](const QString &file) {
+        restoreBackup(file, XtForm->ADOConnection1.filePath());
     });
     ui::on(SptjForm, &TSptjForm::productsChanged, f, [] { reloadProductList(); });
     ui::on(SpxgForm, &TSpxgForm::productsChanged, f, [] { reloadProductList(); });

@@ -7,6 +7,8 @@
 //   kind=escpos            ; cups (the default) or escpos
 //   address=192.168.1.50:9100
 //   drawer=true            ; open the cash drawer after each receipt
+#include "store/TillSettings.h"
+
 #include <QString>
 
 namespace print {
@@ -23,7 +25,7 @@ struct PrinterSettings {
     bool drawer = false;
 };
 
-inline const QString kSettingsFile = QStringLiteral("velmora.ini");
+inline const QString &kSettingsFile = store::kTillSettingsFile;
 
 // The [printer] section of that file (velmora.ini in the current directory);
 // the defaults when the file or the section is not there. Throws AppError,

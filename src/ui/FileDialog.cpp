@@ -10,6 +10,12 @@ std::deque<QString> &queued()
     return names;
 }
 
+std::deque<QString> &queuedFolders()
+{
+    static std::deque<QString> folders;
+    return folders;
+}
+
 QString &lastFilter()
 {
     static QString filter;
@@ -47,5 +53,20 @@ int pendingSaveFileNames()
 QString lastSaveFileFilter()
 {
     return lastFilter();
+}
+
+QString existingFolder(QWidget *owner, const QString &caption, const QString &directory)
+{
+    if (!queuedFolders().empty()) {
+        QString folder = queuedFolders().front();
+        queuedFolders().pop_front();
+        return folder;
+    }
+    return QFileDialog::getExistingDirectory(owner, caption, directory);
+}
+
+void queueFolderName(const QString &folder)
+{
+    queuedFolders().push_back(folder);
 }
 } // namespace ui

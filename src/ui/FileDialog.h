@@ -18,4 +18,9 @@ void clearSaveFileNames();
 int pendingSaveFileNames();
 // The file types the last dialog offered (its filter).
 QString lastSaveFileFilter();
+
+// The system's choose-a-folder dialog: the chosen folder, or an empty text
+// when the user cancelled. Tests queue the answers the same way.
+QString existingFolder(QWidget *owner, const QString &caption, const QString &directory);
+void queueFolderName(const QString &folder);
 } // namespace ui
