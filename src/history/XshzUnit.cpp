@@ -170,7 +170,8 @@ void TXshzForm::drawChart(const salesrange::Summary &summary)
     chart->setMargins(QMargins(4, 4, 4, 4));
     auto *x = new QBarCategoryAxis;
     x->append(days);
-    if (days.size() > 16)
+    // Month-and-day labels of a long range would overlap side by side.
+    if (days.size() > 16 && days.first().size() > 2)
         x->setLabelsAngle(-90);
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
