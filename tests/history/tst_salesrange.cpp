@@ -362,8 +362,8 @@ void TestSalesRange::timeTitleOrder()
 
 // Newest first over many pages of rows, tickets sharing a second among
 // them: every position read, from the end backwards and by jumps, holds the
-// row the engine's own order puts there; a ticket deleted from the middle
-// leaves the others in that order.
+// row the engine's own order puts there; the ticket picked stays picked when
+// another program deletes one above it, and 删除 then takes that one.
 void TestSalesRange::newestFirstOverManyPages()
 {
     testing::exec(u"delete from xstj"_s);
@@ -384,6 +384,7 @@ void TestSalesRange::newestFirstOverManyPages()
 
     QStringList backwards, jumps, afterDelete;
     QString deleted;
+    int picked = 0;
     inStatistics([&] {
         clickTitle(2);
         chooseRange(QDate(2024, 3, 3), QDate(2024, 3, 26), {});
@@ -393,8 +394,15 @@ void TestSalesRange::newestFirstOverManyPages()
             backwards.prepend(model->index(r, 1).data().toString());
         for (int r : {0, model->rowCount() - 1, 300, 5, 520, 256, 255})
             jumps << model->index(r, 1).data().toString();
-        QVERIFY(testing::clickRow(XstjForm->DBGridEh1, 300));
+        // Far from the middle: a position counted from the wrong end is not
+        // the same there.
+        QVERIFY(testing::clickRow(XstjForm->DBGridEh1, 100));
+        // Another program deletes a ticket above it: the list is read again
+        // and the cursor stays on the ticket picked, one place up.
+        testing::exec(u"delete from xstj where 单号 = ?"_s, {before[10]});
+        QTest::qWait(20); // the window's next turn finds the file changed
         deleted = XstjForm->ADOQuery1.fieldText(u"单号"_s);
+        picked = XstjForm->ADOQuery1.recNo();
         prompts_->answer(msg::Answer::Ok);
         testing::click(XstjForm->SpeedButton4);
         afterDelete = numbersShown();
@@ -402,9 +410,11 @@ void TestSalesRange::newestFirstOverManyPages()
     QCOMPARE(backwards, before);
     QCOMPARE(jumps, (QStringList{before[0], before.last(), before[300], before[5], before[520], before[256],
                                  before[255]}));
-    QCOMPARE(deleted, before[300]);
+    QCOMPARE(deleted, before[100]);
+    QCOMPARE(picked, 100); // 1-based: the 100th now
     QStringList remaining = before;
-    remaining.removeAt(300);
+    remaining.removeAt(100);
+    remaining.removeAt(10);
     QCOMPARE(afterDelete, remaining);
     QCOMPARE(expected(), remaining);
 }
