@@ -243,6 +243,39 @@ int measureFloors(const Job &job)
             db.run(s);
         });
     });
+    // A month: its count and sums through the index on 时间 and its first
+    // screen, every cashier, newest first and one cashier; and its summary
+    // grouped by day and cashier.
+    const QByteArray monthFrom = rangeFirstDay().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+    const QByteArray monthTo = rangeLastDay().addDays(1).toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+    const QByteArray cashier = queriedCashier().toUtf8();
+    auto month = [&](const char *condition, const char *order, bool oneCashier) {
+        const QByteArray where = QByteArray(" FROM xstj WHERE 时间 >= ? AND 时间 < ?") + condition;
+        const QByteArray scan = "SELECT count(*), sum(数量), sum(金额), sum(折后)" + where;
+        const QByteArray first = "SELECT *" + where + " ORDER BY " + order + " LIMIT 30";
+        return timed([&] {
+            for (const QByteArray &sql : {scan, first}) {
+                sqlite3_stmt *s = db.statement(sql.constData());
+                db.text(s, 1, monthFrom.constData());
+                db.text(s, 2, monthTo.constData());
+                if (oneCashier)
+                    db.text(s, 3, cashier.constData());
+                db.run(s);
+            }
+        });
+    };
+    repeat("range", job.runs, [&] { return month("", "时间, rowid", false); });
+    repeat("rangenewest", job.runs, [&] { return month("", "时间 DESC, rowid DESC", false); });
+    repeat("rangecashier", job.runs, [&] { return month(" AND +收银员 = ?", "时间, rowid", true); });
+    repeat("summary", job.runs, [&] {
+        return timed([&] {
+            sqlite3_stmt *s = db.statement("SELECT substr(时间, 1, 10), 收银员, count(*), sum(数量), sum(金额), "
+                                           "sum(折后) FROM xstj WHERE 时间 >= ? AND 时间 < ? GROUP BY 1, 2");
+            db.text(s, 1, monthFrom.constData());
+            db.text(s, 2, monthTo.constData());
+            db.run(s);
+        });
+    });
     // The detail: one ticket's lines by its number, and their sums.
     QByteArray number;
     sqlite3_stmt *first = db.statement("SELECT 单号 FROM xstj ORDER BY 时间 LIMIT 1");

@@ -12,6 +12,7 @@
 #include "base/AppError.h"
 #include "history/RjUnit.h"
 #include "history/XscxUnit.h"
+#include "history/XshzUnit.h"
 #include "history/XsmxUnit.h"
 #include "history/XstjUnit.h"
 #include "print/Printer.h"
@@ -25,6 +26,9 @@
 #include "ui/MessageBox.h"
 
 #include <QAccessible>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QElapsedTimer>
 #include <QAccessibleInterface>
 #include <QDir>
 #include <QFile>
@@ -445,6 +449,84 @@ double timedQueryWindow(const std::function<void()> &inside)
     return shown;
 }
 
+// Types a day into a date box of 统计 as a cashier does: its year section
+// chosen, then the digits.
+void typeDay(QDateEdit *box, const QDate &day)
+{
+    box->setFocus();
+    box->setSelectedSection(QDateTimeEdit::YearSection);
+    for (QChar c : day.toString(QStringLiteral("yyyyMMdd")))
+        QTest::keyClick(box, c.toLatin1());
+}
+
+// Chooses an entry of a drop-down list with the keyboard (Home, then Down),
+// as a cashier steps through it.
+void chooseEntry(QComboBox *box, const QString &text)
+{
+    const int at = box->findText(text);
+    if (at < 0) {
+        std::fprintf(stderr, "the list has no %s\n", qPrintable(text));
+        std::exit(3);
+    }
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Home);
+    for (int i = 0; i < at; ++i)
+        QTest::keyClick(box, Qt::Key_Down);
+}
+
+// In 统计: the seeded month typed into the two date boxes, 筛选 clicked
+// (every cashier, then one), the 时间 title clicked, and 汇总; each timed
+// from its click until what it shows is painted.
+void measureRange(qint64 tickets)
+{
+    typeDay(XstjForm->DateTimePicker1, rangeFirstDay());
+    typeDay(XstjForm->DateTimePicker2, rangeLastDay());
+    chooseEntry(XstjForm->ComboBox1, TXstjForm::everyCashier());
+    QElapsedTimer step;
+    step.start();
+    click(XstjForm->SpeedButton7);
+    paint(XstjForm);
+    sample("range", ms(step));
+    const int month = XstjForm->DBGridEh1->model()->rowCount();
+    if (tickets >= 100000 && month < 20000) {
+        std::fprintf(stderr, "the month lists %d tickets\n", month);
+        std::exit(3);
+    }
+
+    QHeaderView *titles = XstjForm->DBGridEh1->horizontalHeader();
+    const QPoint time(titles->sectionViewportPosition(2) + titles->sectionSize(2) / 2, titles->height() / 2);
+    step.restart();
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, Qt::NoModifier, time);
+    paint(XstjForm);
+    sample("rangenewest", ms(step));
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, Qt::NoModifier, time); // oldest first again
+
+    chooseEntry(XstjForm->ComboBox1, queriedCashier());
+    step.restart();
+    click(XstjForm->SpeedButton7);
+    paint(XstjForm);
+    sample("rangecashier", ms(step));
+    if (tickets >= 100000 && XstjForm->DBGridEh1->model()->rowCount() * 3 > month) {
+        std::fprintf(stderr, "one cashier's month lists %d tickets\n", XstjForm->DBGridEh1->model()->rowCount());
+        std::exit(3);
+    }
+
+    chooseEntry(XstjForm->ComboBox1, TXstjForm::everyCashier());
+    int days = -1;
+    whenModalShown([&](QWidget *w) {
+        paint(w);
+        sample("summary", ms(step));
+        days = XshzForm->StringGrid1->rowCount() - 1;
+    });
+    step.restart();
+    click(XstjForm->SpeedButton9);
+    if (days != rangeFirstDay().daysTo(rangeLastDay()) + 1) {
+        std::fprintf(stderr, "汇总 shows %d days\n", days);
+        std::exit(3);
+    }
+    expectNoPrompt("筛选");
+}
+
 void measureHistory(const Job &job, qint64 tickets)
 {
     repeat("statistics", job.runs, [&] {
@@ -525,6 +607,8 @@ void measureHistory(const Job &job, qint64 tickets)
             });
             click(XstjForm->SpeedButton6);
             expectNoPrompt("统计");
+
+            measureRange(tickets);
         });
         t.start();
         click(MainForm->SpeedButton7);

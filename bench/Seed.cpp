@@ -292,6 +292,16 @@ QDate dayEndDay()
     return QDate::fromString(queriedDay(), QStringLiteral("yyyyMMdd"));
 }
 
+QDate rangeFirstDay()
+{
+    return QDate(2021, 2, 1);
+}
+
+QDate rangeLastDay()
+{
+    return QDate(2021, 2, 28);
+}
+
 QString queriedCashier()
 {
     return QStringLiteral("王芳");

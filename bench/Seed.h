@@ -26,5 +26,9 @@ QString queriedDay();
 QString queriedCashier();
 // The day 日结 is measured on: the day queriedDay() names.
 QDate dayEndDay();
+// The month 统计 is narrowed to and 汇总 sums: its first and last day (a
+// month of the archives of 100,000 tickets and more).
+QDate rangeFirstDay();
+QDate rangeLastDay();
 
 } // namespace bench

@@ -9,6 +9,9 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config sqlite3 libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+  # The sales summary's chart; Qt6Charts' CMake files look for Qt6OpenGL,
+  # which Debian's qt6-charts-dev does not pull in.
+  qt6-charts-dev libqt6opengl6-dev
   libxlsxwriter-dev python3 python3-openpyxl
   libcups2-dev cups printer-driver-cups-pdf poppler-utils
   postgresql libqt6sql6-psql

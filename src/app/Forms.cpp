@@ -10,6 +10,7 @@
 #include "admin/YhxgUnit.h"
 #include "history/RjUnit.h"
 #include "history/XscxUnit.h"
+#include "history/XshzUnit.h"
 #include "history/XsmxUnit.h"
 #include "history/XstjUnit.h"
 #include "print/Dy58Unit.h"
@@ -41,7 +42,7 @@ const std::vector<WindowSlot> &windowSlots()
         windowSlot<TSptjForm, &SptjForm>("SptjForm"),   windowSlot<TSpxgForm, &SpxgForm>("SpxgForm"),
         windowSlot<TXstjForm, &XstjForm>("XstjForm"),   windowSlot<TXsmxForm, &XsmxForm>("XsmxForm"),
         windowSlot<TXscxForm, &XscxForm>("XscxForm"),   windowSlot<TRjForm, &RjForm>("RjForm"),
-        windowSlot<TQxsmForm, &QxsmForm>("QxsmForm"),
+        windowSlot<TXshzForm, &XshzForm>("XshzForm"),   windowSlot<TQxsmForm, &QxsmForm>("QxsmForm"),
         windowSlot<TDy58Form, &Dy58Form>("Dy58Form"),   windowSlot<TDy76Form, &Dy76Form>("Dy76Form"),
         windowSlot<TDyjszForm, &DyjszForm>("DyjszForm"),
     };

@@ -73,7 +73,8 @@ void TRjForm::buildControls()
     layout->addWidget(StringGrid1, 1);
 
     Label2 = ui::make<QLabel>(this, "Label2");
-    Label2->setAccessibleName(QStringLiteral("日结说明"));
+    // A name would stand in for the text: the reader reads the text itself.
+    Label2->setAccessibleDescription(QStringLiteral("日结说明"));
     layout->addWidget(Label2);
 }
 

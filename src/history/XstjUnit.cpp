@@ -3,7 +3,9 @@
 #include "history/Export.h"
 #include "history/RjUnit.h"
 #include "history/XscxUnit.h"
+#include "history/XshzUnit.h"
 #include "history/XsmxUnit.h"
+#include "store/Clock.h"
 #include "store/Idioms.h"
 #include "store/Schema.h"
 #include "ui/ErrorDisplay.h"
@@ -17,12 +19,19 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QMouseEvent>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 TXstjForm *XstjForm = nullptr;
 
 using namespace schema;
+
+namespace {
+// The grid's 时间 column.
+constexpr int kTimeColumn = 2;
+} // namespace
 
 store::Listing TXstjForm::listByTime()
 {
@@ -77,6 +86,7 @@ void TXstjForm::buildControls()
     }
     bar->addStretch(1);
     layout->addLayout(bar);
+    buildFilterRow(layout);
 
     DBGridEh1 = new ui::ListGrid(ADOQuery1,
                                  {{QStringLiteral("序号"), QString(), 45, false},
@@ -121,6 +131,56 @@ void TXstjForm::buildControls()
     N8 = item("N8", QStringLiteral("重打"));
 }
 
+// A second row: the days, the cashier, and what is done with them.
+void TXstjForm::buildFilterRow(QBoxLayout *layout)
+{
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(6, 0, 6, 6);
+    row->setSpacing(6);
+    auto dateBox = [this](const char *name) {
+        auto *box = ui::make<QDateEdit>(this, name);
+        box->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        box->setCalendarPopup(true);
+        return box;
+    };
+    DateTimePicker1 = dateBox("DateTimePicker1");
+    DateTimePicker2 = dateBox("DateTimePicker2");
+    Label1 = ui::label(this, "Label1", QStringLiteral("日期："), DateTimePicker1);
+    Label2 = ui::label(this, "Label2", QStringLiteral("至"), DateTimePicker2);
+    // The label names the first box; each box says which end it is.
+    DateTimePicker1->setAccessibleName(QStringLiteral("开始日期"));
+    DateTimePicker2->setAccessibleName(QStringLiteral("结束日期"));
+    ComboBox1 = ui::make<QComboBox>(this, "ComboBox1");
+    ComboBox1->setMinimumWidth(110);
+    ComboBox1->addItem(everyCashier());
+    Label3 = ui::label(this, "Label3", QStringLiteral("收银员："), ComboBox1);
+    SpeedButton7 = ui::button(this, "SpeedButton7", QStringLiteral("筛选"));
+    SpeedButton7->setAccessibleDescription(QStringLiteral("只列出所选日期和收银员的小票"));
+    SpeedButton8 = ui::button(this, "SpeedButton8", QStringLiteral("清除"));
+    SpeedButton8->setAccessibleDescription(QStringLiteral("清除筛选，列出全部小票"));
+    SpeedButton9 = ui::button(this, "SpeedButton9", QStringLiteral("汇总"));
+    SpeedButton9->setAccessibleDescription(QStringLiteral("按日和按收银员汇总所选日期的销售"));
+    row->addWidget(Label1);
+    row->addWidget(DateTimePicker1);
+    row->addWidget(Label2);
+    row->addWidget(DateTimePicker2);
+    row->addSpacing(6);
+    row->addWidget(Label3);
+    row->addWidget(ComboBox1);
+    for (QPushButton *b : {SpeedButton7, SpeedButton8, SpeedButton9}) {
+        b->setMinimumSize(56, 26);
+        row->addWidget(b);
+    }
+    row->addStretch(1);
+    layout->addLayout(row);
+
+    Label4 = ui::make<QLabel>(this, "Label4");
+    Label4->setContentsMargins(8, 0, 8, 4);
+    Label4->setAccessibleDescription(QStringLiteral("列表里是哪些小票"));
+    layout->addWidget(Label4);
+    resetFilterBoxes();
+}
+
 void TXstjForm::wireHandlers()
 {
     ui::on(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
@@ -129,6 +189,9 @@ void TXstjForm::wireHandlers()
     ui::on(SpeedButton4, &QPushButton::clicked, this, [this] { SpeedButton4Click(); });
     ui::on(SpeedButton5, &QPushButton::clicked, this, [this] { SpeedButton5Click(); });
     ui::on(SpeedButton6, &QPushButton::clicked, this, [this] { SpeedButton6Click(); });
+    ui::on(SpeedButton7, &QPushButton::clicked, this, [this] { SpeedButton7Click(); });
+    ui::on(SpeedButton8, &QPushButton::clicked, this, [this] { SpeedButton8Click(); });
+    ui::on(SpeedButton9, &QPushButton::clicked, this, [this] { SpeedButton9Click(); });
     ui::on(N1, &QAction::triggered, this, [this] { N1Click(); });
     ui::on(N2, &QAction::triggered, this, [this] { N2Click(); });
     ui::on(N4, &QAction::triggered, this, [this] { N4Click(); });
@@ -139,6 +202,86 @@ void TXstjForm::wireHandlers()
     });
     // A double-click anywhere on the grid, the empty area below the rows too.
     DBGridEh1->viewport()->installEventFilter(this);
+    // Only the 时间 title sorts; the others stay as they are.
+    QHeaderView *titles = DBGridEh1->horizontalHeader();
+    titles->setSectionsClickable(true);
+    ui::on(titles, &QHeaderView::sectionClicked, this, [this](int column) { DBGridEh1TitleClick(column); });
+    // Whoever changed the list (a query, 刷新, the title), its arrow and
+    // its description follow. Nothing here throws.
+    connect(&ADOQuery1, &Query::reset, this, [this] { showListed(); });
+    showListed();
+}
+
+void TXstjForm::showEvent(QShowEvent *event)
+{
+    ui::Form::showEvent(event);
+    if (!event->spontaneous())
+        ui::guarded([this] { FormShow(); });
+}
+
+void TXstjForm::FormShow()
+{
+    // The window opens on every ticket: the boxes say so, and list the
+    // cashiers as they are now.
+    timeOrderChosen_ = false;
+    resetFilterBoxes();
+    const QStringList names = salesrange::cashiers(ADOConnection1);
+    ComboBox1->clear();
+    ComboBox1->addItem(everyCashier());
+    ComboBox1->addItems(names);
+    showListed();
+}
+
+void TXstjForm::resetFilterBoxes()
+{
+    const QDate today = appclock::now().date();
+    DateTimePicker1->setDate(today);
+    DateTimePicker2->setDate(today);
+    ComboBox1->setCurrentIndex(0);
+}
+
+QString TXstjForm::everyCashier()
+{
+    return QStringLiteral("全部");
+}
+
+salesrange::Filter TXstjForm::filter() const
+{
+    const QString cashier = ComboBox1->currentIndex() <= 0 ? QString() : ComboBox1->currentText();
+    return {DateTimePicker1->date(), DateTimePicker2->date(), cashier};
+}
+
+bool TXstjForm::newestFirst()
+{
+    const std::optional<store::Listing> now = ADOQuery1.listing();
+    return now && now->orderColumn == col::shijian && now->descending;
+}
+
+void TXstjForm::showListed()
+{
+    const std::optional<store::Listing> now = ADOQuery1.listing();
+    QHeaderView *titles = DBGridEh1->horizontalHeader();
+    const bool byTime = timeOrderChosen_ && now && now->orderColumn == col::shijian;
+    titles->setSortIndicatorShown(byTime);
+    titles->setSortIndicator(byTime ? kTimeColumn : -1,
+                             byTime && now->descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+
+    QString listed = QStringLiteral("全部小票");
+    if (!now || !ADOQuery1.isActive()) {
+        listed.clear();
+    } else if (now->hasRange()) {
+        const QString to = QDate::fromString(now->rangeTo.toString(), QStringLiteral("yyyy-MM-dd"))
+                               .addDays(-1)
+                               .toString(QStringLiteral("yyyy-MM-dd"));
+        listed = QStringLiteral("%1至%2，%3")
+                     .arg(now->rangeFrom.toString(), to,
+                          now->hasFilter() ? QStringLiteral("收银员：%1").arg(now->value) : QStringLiteral("全部收银员"));
+    } else if (now->hasFilter()) {
+        listed = QStringLiteral("查询结果：%1含“%2”").arg(now->filterColumn, now->value);
+    }
+    if (!listed.isEmpty() && now && now->orderColumn == col::shijian)
+        listed += now->descending ? QStringLiteral("，最新的在前") : QStringLiteral("，最早的在前");
+    Label4->setText(listed);
 }
 
 bool TXstjForm::eventFilter(QObject *watched, QEvent *event)
@@ -212,6 +355,43 @@ void TXstjForm::SpeedButton5Click()
 void TXstjForm::SpeedButton6Click()
 {
     RjForm->openOnToday();
+}
+
+void TXstjForm::SpeedButton7Click()
+{
+    const salesrange::Filter chosen = filter();
+    if (const QString refusal = salesrange::refusal(chosen); !refusal.isEmpty()) {
+        msg::show(this, refusal, msg::Icon::Warning);
+        return;
+    }
+    idiom::list(ADOQuery1, salesrange::listing(chosen, newestFirst()));
+}
+
+void TXstjForm::SpeedButton8Click()
+{
+    resetFilterBoxes();
+    idiom::list(ADOQuery1, store::Listing::all(xstj).orderedBy(col::shijian, newestFirst()));
+}
+
+void TXstjForm::SpeedButton9Click()
+{
+    const salesrange::Filter chosen = filter();
+    if (const QString refusal = salesrange::summaryRefusal(chosen); !refusal.isEmpty()) {
+        msg::show(this, refusal, msg::Icon::Warning);
+        return;
+    }
+    XshzForm->openFor(chosen);
+}
+
+void TXstjForm::DBGridEh1TitleClick(int column)
+{
+    const std::optional<store::Listing> now = ADOQuery1.listing();
+    if (column != kTimeColumn || !now || now->isDistinct()) {
+        showListed(); // the header moved its arrow to the title clicked
+        return;
+    }
+    timeOrderChosen_ = true;
+    idiom::list(ADOQuery1, now->orderedBy(col::shijian, !newestFirst()));
 }
 
 void TXstjForm::DBGridEh1DblClick()

@@ -92,6 +92,8 @@ Plan::Plan(Connection &connection, Listing listing)
         filterIndex_ = indexOf(listing_.filterColumn);
     if (!listing_.orderColumn.isEmpty())
         orderIndex_ = indexOf(listing_.orderColumn);
+    if (listing_.hasRange())
+        rangeIndex_ = indexOf(listing_.rangeColumn);
 }
 
 Plan::~Plan()
@@ -131,13 +133,34 @@ Plan::Sql Plan::base() const
         sql.add(QStringLiteral(" AND rowid NOT IN (%1)").arg(keys.join(QLatin1Char(','))));
     }
     if (filterIndex_ >= 0) {
-        const QString c = quotedName(columns_[filterIndex_]);
+        // With a range the rows are found through the range column's index: a
+        // month of one cashier's tickets, not every ticket of that cashier.
+        const QString c = (rangeIndex_ >= 0 ? QStringLiteral("+") : QString()) + quotedName(columns_[filterIndex_]);
         if (listing_.match == Match::Equals)
             sql.add(QStringLiteral(" AND %1 = ?").arg(c), {listing_.value});
         else
             sql.add(QStringLiteral(" AND %1 LIKE ?").arg(c), {listing_.boundValue()});
     }
+    if (rangeIndex_ >= 0) {
+        const QString c = quotedName(columns_[rangeIndex_]);
+        if (listing_.rangeFrom.isValid())
+            sql.add(QStringLiteral(" AND %1 >= ?").arg(c), {listing_.rangeFrom});
+        if (listing_.rangeTo.isValid())
+            sql.add(QStringLiteral(" AND %1 < ?").arg(c), {listing_.rangeTo});
+    }
     return sql;
+}
+
+QString Plan::inOrder(const char *op, Run run) const
+{
+    const QString text = QString::fromLatin1(op);
+    if (run == Run::All || !listing_.descending)
+        return text;
+    if (text.startsWith(QLatin1Char('>')))
+        return QLatin1Char('<') + text.mid(1);
+    if (text.startsWith(QLatin1Char('<')))
+        return QLatin1Char('>') + text.mid(1);
+    return text;
 }
 
 Plan::Run Plan::runOf(const RowKey &key) const
@@ -157,8 +180,10 @@ Plan::Sql Plan::select(Run run, const RowKey *from, const char *op, bool descend
     sql.add(QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(names.join(QLatin1String(", ")), source_));
     const Sql b = base();
     sql.add(b.text, b.args);
-    const QString dir = descending ? QStringLiteral(" DESC") : QString();
-    const QString opText = QString::fromLatin1(op);
+    // Reading backwards in a descending listing reads the engine's ascending way.
+    const bool engineDescending = run != Run::All && listing_.descending ? !descending : descending;
+    const QString dir = engineDescending ? QStringLiteral(" DESC") : QString();
+    const QString opText = inOrder(op, run);
     if (run == Run::All) {
         if (from)
             sql.add(QStringLiteral(" AND rowid %1 ?").arg(opText), {from->key});
@@ -359,14 +384,16 @@ qint64 Plan::positionOf(const RowKey &key, qint64 nulls)
     sql.add(QStringLiteral("SELECT count(*) FROM %1 WHERE ").arg(source_));
     const Sql b = base();
     sql.add(b.text, b.args);
+    const QString earlier = inOrder("<", r);
     if (r == Run::All) {
         sql.add(QStringLiteral(" AND rowid < ?"), {key.key});
     } else {
         const QString c = quotedName(columns_[orderIndex_]);
         if (r == Run::Nulls)
-            sql.add(QStringLiteral(" AND %1 IS NULL AND rowid < ?").arg(c), {key.key});
+            sql.add(QStringLiteral(" AND %1 IS NULL AND rowid %2 ?").arg(c, earlier), {key.key});
         else
-            sql.add(QStringLiteral(" AND %1 IS NOT NULL AND (%1, rowid) < (?, ?)").arg(c), {key.order, key.key});
+            sql.add(QStringLiteral(" AND %1 IS NOT NULL AND (%1, rowid) %2 (?, ?)").arg(c, earlier),
+                    {key.order, key.key});
     }
     QSqlQuery q = connection_.run(sql.text, sql.args);
     const qint64 before = q.next() ? q.value(0).toLongLong() : 0;

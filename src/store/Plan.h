@@ -9,6 +9,8 @@
 // at opening (the bound), so rows that other connections add later stay out.
 // In an ordered listing, rows whose order value is null come first (by key),
 // then the others by (value, key): two runs, each read through its own index.
+// A descending listing reads both runs the other way round (nulls still
+// first): the largest keys and values lead.
 #include "store/Listing.h"
 
 #include <QStringList>
@@ -109,6 +111,9 @@ private:
     Sql select(Run run, const RowKey *from, const char *op, bool descending, qint64 skip, int n) const;
     std::vector<Row> readRows(const Sql &sql) const;
     Run runOf(const RowKey &key) const;
+    // A comparison of (value, key) with a given key in the listing's own
+    // direction: "<" means "comes before" also when the listing descends.
+    QString inOrder(const char *op, Run run) const;
 
     Connection &connection_;
     Listing listing_;
@@ -118,6 +123,7 @@ private:
     QVector<int> sumColumns_;
     int filterIndex_ = -1;
     int orderIndex_ = -1;
+    int rangeIndex_ = -1;
     qint64 bound_ = 0;
     QList<qint64> excluded_;
     std::optional<std::vector<Row>> whole_;

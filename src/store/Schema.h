@@ -75,8 +75,12 @@ struct ColumnIndex {
 inline const QList<ColumnIndex> &columnIndexes()
 {
     // A product is learnt by its exact name: found through this index, 添加
-    // costs the same with 100,000 products as with ten.
-    static const QList<ColumnIndex> all = {{QStringLiteral("spxx_品名"), spxx, col::pinming}};
+    // costs the same with 100,000 products as with ten. The sales history
+    // reads a range of days through the one on 时间, and its cashier list
+    // steps from one cashier to the next through the one on 收银员.
+    static const QList<ColumnIndex> all = {{QStringLiteral("spxx_品名"), spxx, col::pinming},
+                                           {QStringLiteral("xstj_时间"), xstj, col::shijian},
+                                           {QStringLiteral("xstj_收银员"), xstj, col::shouyinyuan}};
     return all;
 }
 

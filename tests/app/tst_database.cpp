@@ -101,7 +101,8 @@ private slots:
     void unwritableDatabaseIsToldAtStart();
     void fileInWalModeStartsAsOneFile();
     void startsAgainAfterAnEnd();
-    void olderFileGainsTheCatalogueIndex();
+    void olderFileGainsItsIndexes_data();
+    void olderFileGainsItsIndexes();
     void secondProgramOnTheSameFileIsRefused_data();
     void secondProgramOnTheSameFileIsRefused();
     void folderPathLongerThanTheEngineTakes_data();
@@ -232,26 +233,42 @@ void TestDatabase::startsAgainAfterAnEnd()
     QVERIFY(prompts_->log().isEmpty());
 }
 
-// A data.mdb of an earlier version has no index on the product names; the
-// start adds it (a product is learnt by its exact name through it), and keeps
-// every row.
-void TestDatabase::olderFileGainsTheCatalogueIndex()
+void TestDatabase::olderFileGainsItsIndexes_data()
 {
+    QTest::addColumn<QString>("index");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("column");
+    QTest::newRow("product names") << u"spxx_品名"_s << u"spxx"_s << u"品名"_s;
+    QTest::newRow("ticket times") << u"xstj_时间"_s << u"xstj"_s << u"时间"_s;
+    QTest::newRow("ticket cashiers") << u"xstj_收银员"_s << u"xstj"_s << u"收银员"_s;
+}
+
+// A data.mdb of an earlier version lacks an index the program relies on (a
+// product is learnt by its exact name, the history reads a range of days and
+// steps through the cashiers); the start adds it, and keeps every row.
+void TestDatabase::olderFileGainsItsIndexes()
+{
+    QFETCH(QString, index);
+    QFETCH(QString, table);
+    QFETCH(QString, column);
     const QString path = work_->file(u"data.mdb"_s);
     QVERIFY(QFile::copy(QStringLiteral(VELMORA_DELIVERED_DB), path));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    testing::exec(u"drop index spxx_品名"_s);
+    testing::exec(u"drop index "_s + index);
     testing::exec(u"insert into spxx values ('苹果', 3)"_s);
-    const QString indexes = u"select count(*) from sqlite_master where type = 'index' and tbl_name = 'spxx'"_s;
-    QCOMPARE(testing::scalar(indexes).toInt(), 0);
+    testing::exec(u"insert into xstj values ('20240301080000', '2024-03-01 08:00:00', 1, 3, 3, 'admin')"_s);
+    const QString named = u"select count(*) from sqlite_master where type = 'index' and name = ?"_s;
+    QCOMPARE(testing::scalar(named, {index}).toInt(), 0);
 
     bool loginShown = false;
     QCOMPARE(startProgram(&loginShown), 0);
     QVERIFY(loginShown);
     QVERIFY(prompts_->log().isEmpty());
-    QCOMPARE(testing::scalar(u"select sql from sqlite_master where name = 'spxx_品名'"_s).toString(),
-             u"CREATE INDEX \"spxx_品名\" ON \"spxx\"(\"品名\") WHERE \"品名\" IS NOT NULL"_s);
+    QCOMPARE(testing::scalar(u"select sql from sqlite_master where name = ?"_s, {index}).toString(),
+             u"CREATE INDEX \"%1\" ON \"%2\"(\"%3\") WHERE \"%3\" IS NOT NULL"_s.arg(index, table, column));
     QCOMPARE(testing::rows(u"select 品名, 单价 from spxx"_s), (QList<QStringList>{{u"苹果"_s, u"3"_s}}));
+    QCOMPARE(testing::rows(u"select 单号, 收银员 from xstj"_s),
+             (QList<QStringList>{{u"20240301080000"_s, u"admin"_s}}));
     QCOMPARE(testing::scalar(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
 }
 

@@ -16,6 +16,7 @@
 #include "app/LoginUnit.h"
 #include "history/RjUnit.h"
 #include "history/XscxUnit.h"
+#include "history/XshzUnit.h"
 #include "history/XsmxUnit.h"
 #include "history/XstjUnit.h"
 #include "print/Dy58Unit.h"
@@ -210,7 +211,7 @@ void TestStartup::windowsInOrder()
 {
     const QStringList names{u"MainForm"_s, u"XtForm"_s,   u"YhtjForm"_s, u"YhxgForm"_s,
                             u"SptjForm"_s, u"SpxgForm"_s, u"XstjForm"_s, u"XsmxForm"_s,
-                            u"XscxForm"_s, u"RjForm"_s,   u"QxsmForm"_s, u"Dy58Form"_s, u"Dy76Form"_s,
+                            u"XscxForm"_s, u"RjForm"_s,   u"XshzForm"_s, u"QxsmForm"_s, u"Dy58Form"_s, u"Dy76Form"_s,
                             u"DyjszForm"_s};
     const QStringList captions{u"Velmora销售小票打印软件 V18.0(标准版)"_s,
                                u"系统设置"_s,
@@ -222,6 +223,7 @@ void TestStartup::windowsInOrder()
                                u"销售明细"_s,
                                u"销售查询"_s,
                                u"日结"_s,
+                               u"销售汇总"_s,
                                u"权限说明"_s,
                                u"打印预览"_s,
                                u"打印预览"_s,
@@ -230,7 +232,7 @@ void TestStartup::windowsInOrder()
 
     app::createForms();
     const QList<QWidget *> globals{MainForm, XtForm,   YhtjForm, YhxgForm, SptjForm, SpxgForm,
-                                   XstjForm, XsmxForm, XscxForm, RjForm,   QxsmForm, Dy58Form, Dy76Form,
+                                   XstjForm, XsmxForm, XscxForm, RjForm,   XshzForm, QxsmForm, Dy58Form, Dy76Form,
                                    DyjszForm};
     QSet<QWidget *> distinct;
     for (int i = 0; i < names.size(); ++i) {

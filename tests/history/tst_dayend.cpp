@@ -10,6 +10,8 @@
 #include "store/DayEnd.h"
 #include "support/PrintSupport.h"
 
+#include <QAccessible>
+#include <QAccessibleInterface>
 #include <QDateEdit>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -176,12 +178,13 @@ void TestDayEnd::unreadableTicketIsRefused()
 void TestDayEnd::windowShowsTheDayAndPrints()
 {
     Rows opened, march2, empty;
-    QString label;
+    QString label, spoken;
     inDayEnd([&] {
         // Today by the clock; a sale archived after start-up counts.
         QCOMPARE(RjForm->DateTimePicker1->date(), QDate(2024, 3, 1));
         opened = gridRows();
         label = RjForm->Label2->text();
+        spoken = QAccessible::queryAccessibleInterface(RjForm->Label2)->text(QAccessible::Name);
         testing::click(RjForm->SpeedButton1); // 打印
         typeDay(QDate(2024, 3, 2));
         march2 = gridRows();
@@ -191,6 +194,7 @@ void TestDayEnd::windowShowsTheDayAndPrints()
     QCOMPARE(prompts_->texts(), QStringList());
     QCOMPARE(opened, kMarch1);
     QCOMPARE(label, u"2024-03-01共4单，2个收银员。"_s);
+    QCOMPARE(spoken, label);
     QCOMPARE(march2, kMarch2);
     QCOMPARE(empty, kEmpty);
 
