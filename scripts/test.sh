@@ -37,8 +37,9 @@ fi
 # however the run ends; where none can be started they say why and skip.
 pg_server=$(bash scripts/pg-test-server.sh start) || pg_server="export VELMORA_TEST_PG_UNAVAILABLE='the test server did not start (see above)'"
 eval "$pg_server"
+# The trap runs after the cd below: it names the script by its full path.
 if [ -n "${VELMORA_TEST_PG_DIR:-}" ]; then
-  trap 'bash scripts/pg-test-server.sh stop "$VELMORA_TEST_PG_DIR"' EXIT
+  trap "bash '$PWD/scripts/pg-test-server.sh' stop \"\$VELMORA_TEST_PG_DIR\" || true" EXIT
 fi
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 300
