@@ -20,8 +20,7 @@ namespace idiom {
 // Column names with the texts written into them, in order.
 using FieldValues = QList<QPair<QString, QString>>;
 
-// Close, list what is described (table, filter column with contains or
-// equals and the typed value, order), open.
+// Close, list what is described (see store::Listing), open.
 void list(Query &query, const store::Listing &listing);
 
 // Every row whose column contains the text anywhere ("%" and "_" in the text

@@ -9,9 +9,9 @@
 // Opening costs the same with a million archived tickets as with none; no
 // statement stays open between events.
 //
-// What is listed is a store::Listing: a table's rows, filtered and ordered
-// by one column each, or a column's distinct values. No SQL text from a
-// window is ever run.
+// What is listed is a store::Listing: a table's rows, filtered by a column's
+// value and a column's range and ordered by one column, or a column's
+// distinct values. No SQL text from a window is ever run.
 //
 // The rows, their count and the sums describe one state of the file, bounded
 // by the largest row key at opening: rows other connections add later are
