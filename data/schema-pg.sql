@@ -108,6 +108,41 @@ BEGIN
 END
 $$;
 
+-- How often each table has changed, for the lists a till shows: a list
+-- reads its rows again once another window or another till changed them.
+-- Counted once per transaction that changed the table, so that a till can
+-- tell its own change (the count moved by one) from another's.
+CREATE TABLE velmora_versions (
+  tbl text COLLATE "C" PRIMARY KEY,
+  n   bigint NOT NULL
+);
+
+CREATE FUNCTION velmora_count_change() RETURNS trigger
+LANGUAGE plpgsql AS $$
+DECLARE
+  k text := TG_TABLE_SCHEMA || '.' || TG_TABLE_NAME;
+  g text := 'velmora.c' || md5(TG_TABLE_SCHEMA || '.' || TG_TABLE_NAME);
+BEGIN
+  IF coalesce(current_setting(g, true), '') <> txid_current()::text THEN
+    INSERT INTO public.velmora_versions AS v (tbl, n) VALUES (k, 1)
+      ON CONFLICT (tbl) DO UPDATE SET n = v.n + 1;
+    PERFORM set_config(g, txid_current()::text, true);
+  END IF;
+  RETURN NULL;
+END
+$$;
+
+CREATE TRIGGER velmora_changes AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON spxx
+  FOR EACH STATEMENT EXECUTE FUNCTION velmora_count_change();
+CREATE TRIGGER velmora_changes AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON dynr
+  FOR EACH STATEMENT EXECUTE FUNCTION velmora_count_change();
+CREATE TRIGGER velmora_changes AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON xstj
+  FOR EACH STATEMENT EXECUTE FUNCTION velmora_count_change();
+CREATE TRIGGER velmora_changes AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON xsmx
+  FOR EACH STATEMENT EXECUTE FUNCTION velmora_count_change();
+CREATE TRIGGER velmora_changes AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON username
+  FOR EACH STATEMENT EXECUTE FUNCTION velmora_count_change();
+
 INSERT INTO dynr (店名, 备注) VALUES ('', '');
 INSERT INTO username (用户名, 密码, 权限) VALUES ('admin', '', '管理员');
 
@@ -164,15 +199,23 @@ BEGIN
   -- Held to the end of the transaction: the second caller waits, then finds
   -- the schema complete.
   PERFORM pg_advisory_xact_lock(hashtext('velmora_make_till'), n);
-  IF EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = s) THEN
-    RETURN s;
+  IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = s) THEN
+    EXECUTE format('CREATE SCHEMA %I', s);
+    FOREACH t IN ARRAY ARRAY['xsxx', 'dyzt', 'id'] LOOP
+      EXECUTE format('CREATE TABLE %I.%I (LIKE velmora_till_template.%I INCLUDING ALL)', s, t, t);
+    END LOOP;
+    EXECUTE format('INSERT INTO %I.id (客户, 电话, pos, print) '
+                   'SELECT 客户, 电话, pos, print FROM velmora_till_template.id ORDER BY rowid', s);
   END IF;
-  EXECUTE format('CREATE SCHEMA %I', s);
+  -- Triggers are not copied with the tables; a schema made by an earlier
+  -- version gets them too.
   FOREACH t IN ARRAY ARRAY['xsxx', 'dyzt', 'id'] LOOP
-    EXECUTE format('CREATE TABLE %I.%I (LIKE velmora_till_template.%I INCLUDING ALL)', s, t, t);
+    IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'velmora_changes'
+                   AND tgrelid = format('%I.%I', s, t)::regclass) THEN
+      EXECUTE format('CREATE TRIGGER velmora_changes AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON %I.%I '
+                     'FOR EACH STATEMENT EXECUTE FUNCTION public.velmora_count_change()', s, t);
+    END IF;
   END LOOP;
-  EXECUTE format('INSERT INTO %I.id (客户, 电话, pos, print) '
-                 'SELECT 客户, 电话, pos, print FROM velmora_till_template.id ORDER BY rowid', s);
   RETURN s;
 END
 $$;

@@ -12,12 +12,14 @@
 #include "store/Archive.h"
 #include "store/Connection.h"
 #include "store/InstanceLock.h"
+#include "store/Server.h"
 #include "ticket/MainUnit.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/MessageBox.h"
 
 #include <QDir>
 #include <clocale>
+#include <memory>
 
 namespace app {
 
@@ -66,6 +68,27 @@ void openDatabase(store::InstanceLock &lock)
     check.addMissingIndexes();
 }
 
+// A till of a shop's server (velmora.ini [server]): its connection holds
+// its number against a second program, and every window works through it.
+std::unique_ptr<store::ServerSession> openServer()
+{
+    const std::optional<store::ServerSettings> settings = store::readServerSettings();
+    if (!settings)
+        return nullptr;
+    auto server = std::make_unique<store::ServerSession>(*settings);
+    server->open();
+    Connection::useServer(server.get());
+    try {
+        Connection check;
+        check.open();
+    } catch (...) {
+        Connection::useServer(nullptr);
+        throw;
+    }
+    qCInfo(lcApp, "till %d works on the server: %s", settings->till, qPrintable(settings->connection));
+    return server;
+}
+
 } // namespace
 
 int run()
@@ -73,8 +96,11 @@ int run()
     // The log lies beside data.mdb, in the folder the program works in.
     logfile::install(QDir::current().filePath(QStringLiteral("velmora.log")));
     store::InstanceLock lock;
+    std::unique_ptr<store::ServerSession> server;
     try {
-        openDatabase(lock);
+        server = openServer();
+        if (!server)
+            openDatabase(lock);
         createForms();
     } catch (const AppError &e) {
         // Without its database the program cannot start.

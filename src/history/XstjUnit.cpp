@@ -5,6 +5,7 @@
 #include "history/XscxUnit.h"
 #include "history/XshzUnit.h"
 #include "history/XsmxUnit.h"
+#include "store/Archive.h"
 #include "store/Clock.h"
 #include "store/Idioms.h"
 #include "store/Schema.h"
@@ -46,9 +47,7 @@ store::Listing TXstjForm::listAll()
 TXstjForm::TXstjForm(QWidget *parent)
     : ui::Form("XstjForm", QStringLiteral("销售统计"), QSize(717, 514), parent),
       ADOConnection1(connstr::designShort()),
-      ADOQuery1(ADOConnection1, listAll()),
-      tickets_(ADOConnection1),
-      lines_(ADOConnection1)
+      ADOQuery1(ADOConnection1, listAll())
 {
     ADOConnection1.setLoginPrompt(false);
     ADOQuery1.open();
@@ -338,8 +337,8 @@ void TXstjForm::SpeedButton4Click()
             == msg::Answer::Ok)
         ADOQuery1.remove();
     // A list emptied by a query that found nothing clears nothing.
-    if (ADOQuery1.isEmpty() && archiveIsEmpty())
-        clearArchivedLines();
+    if (ADOQuery1.isEmpty())
+        archive::clearLinesOfNoTicket(ADOConnection1);
 }
 
 void TXstjForm::SpeedButton5Click()
@@ -396,8 +395,8 @@ void TXstjForm::DBGridEh1TitleClick(int column)
 
 void TXstjForm::DBGridEh1DblClick()
 {
-    if (ADOQuery1.isEmpty() && archiveIsEmpty())
-        clearArchivedLines();
+    if (ADOQuery1.isEmpty())
+        archive::clearLinesOfNoTicket(ADOConnection1);
     idiom::reconnectAndReopen(XsmxForm->ADOConnection1,
                               {{&XsmxForm->ADOQuery1, store::Listing::all(xsmx, col::danhao)}});
     Edit1->setText(ADOQuery1.fieldText(col::danhao));
@@ -407,19 +406,3 @@ void TXstjForm::DBGridEh1DblClick()
     XsmxForm->exec();
 }
 
-bool TXstjForm::archiveIsEmpty()
-{
-    idiom::list(tickets_, listAll());
-    const bool empty = tickets_.isEmpty();
-    tickets_.close();
-    return empty;
-}
-
-// Lines are kept while any ticket is; once none is left they go, one by one,
-// without a question.
-void TXstjForm::clearArchivedLines()
-{
-    idiom::list(lines_, store::Listing::all(xsmx));
-    idiom::emptyTable(lines_);
-    lines_.close();
-}

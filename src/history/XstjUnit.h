@@ -111,13 +111,7 @@ private:
     bool newestFirst();
     // The title's arrow and Label4 follow what the list holds.
     void showListed();
-    bool archiveIsEmpty();
-    void clearArchivedLines();
 
-    // Whether any ticket is archived at all, and the archived lines when
-    // none is left; neither is ever shown.
-    Query tickets_;
-    Query lines_;
     // A time order the user chose with the title, shown by its arrow until
     // the window is opened again.
     bool timeOrderChosen_ = false;

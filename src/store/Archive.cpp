@@ -32,8 +32,27 @@ bool numberUsed(Connection &connection, const QString &number)
     return q.next() && q.value(0).toInt() != 0;
 }
 
+// On the shop's server every number is reserved in a table of its own, so
+// that two tills checking out in the same second take two numbers (the
+// second waits for the first's transaction, then moves on).
+QString takeNumberOnServer(Connection &connection, const Numbering &numbering)
+{
+    const bool typed = !numbering.typed.isEmpty();
+    QSqlQuery q = connection.run(QStringLiteral("SELECT velmora_take_number(?, ?)"),
+                                 {typed ? numbering.typed : appclock::ticketNumber(numbering.now), !typed});
+    const QVariant number = q.next() ? q.value(0) : QVariant();
+    q.finish();
+    if (!number.isNull())
+        return number.toString();
+    if (typed)
+        throw AppError(numberTaken(numbering.typed));
+    throw AppError(QStringLiteral("找不到可用的单号"));
+}
+
 QString freeNumber(Connection &connection, const Numbering &numbering)
 {
+    if (Connection::onServer())
+        return takeNumberOnServer(connection, numbering);
     if (!numbering.typed.isEmpty()) {
         if (numberUsed(connection, numbering.typed))
             throw AppError(numberTaken(numbering.typed));
@@ -202,6 +221,26 @@ void undoArchive(Connection &connection, Query &lines, Query &tickets, Query &ar
     }
 }
 
+bool clearLinesOfNoTicket(Connection &connection)
+{
+    if (!connection.isOpen())
+        connection.open();
+    Transaction transaction(connection);
+    // SQLite's transaction holds the file for writing from its start; on the
+    // server another till's new ticket waits for this lock.
+    if (Connection::onServer())
+        connection.run(QStringLiteral("LOCK TABLE xstj IN SHARE MODE")).finish();
+    QSqlQuery q = connection.run(QStringLiteral("SELECT EXISTS(SELECT 1 FROM xstj)"));
+    const bool tickets = q.next() && q.value(0).toBool();
+    q.finish();
+    if (tickets)
+        return false;
+    connection.run(QStringLiteral("DELETE FROM xsmx")).finish();
+    connection.noteWrite(schema::xsmx);
+    transaction.commit();
+    return true;
+}
+
 QList<Sale> markedSales(Connection &connection)
 {
     if (!connection.isOpen())
@@ -238,7 +277,7 @@ Sale archivedSale(Connection &connection, const QString &number)
         throw AppError(QStringLiteral("找不到单号为“%1”的小票").arg(number));
     Sale sale = saleFrom(q);
     q.finish();
-    q = connection.run(QStringLiteral("SELECT 客户, 电话, count(*) FROM xsmx WHERE 单号 = ?"), {number});
+    q = connection.run(QStringLiteral("SELECT min(客户), min(电话), count(*) FROM xsmx WHERE 单号 = ?"), {number});
     if (q.next()) {
         sale.customer = q.value(0).toString();
         sale.phone = q.value(1).toString();

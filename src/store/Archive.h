@@ -87,6 +87,12 @@ QList<Sale> markedSales(Connection &connection);
 // mark, empty without one); throws when no ticket has that number.
 Sale archivedSale(Connection &connection, const QString &number);
 
+// Once no ticket is archived, no archived line is kept either: they are all
+// deleted, in one transaction that holds out any archiving meanwhile (a
+// ticket another till archives then keeps its lines). Returns whether they
+// were deleted.
+bool clearLinesOfNoTicket(Connection &connection);
+
 // The refusal of a typed number that a ticket has already.
 QString numberTaken(const QString &number);
 

@@ -4,6 +4,7 @@
 #include "base/AppError.h"
 #include "store/Engine.h"
 #include "store/Schema.h"
+#include "store/Server.h"
 
 #include <QDir>
 #include <QFile>
@@ -184,10 +185,53 @@ bool Connection::checkFile(const QString &path) const
     return header[18] == 2 || header[19] == 2;
 }
 
+void Connection::useServer(store::ServerSession *session)
+{
+    store::ServerSession::setActive(session);
+}
+
+bool Connection::onServer()
+{
+    return store::ServerSession::active() != nullptr;
+}
+
+QString Connection::sumOf(const QString &quotedColumn)
+{
+    if (!onServer())
+        return QStringLiteral("velmora_sum4(%1)").arg(quotedColumn);
+    return QStringLiteral("velmora_sum4_of(sum(velmora_fixed4(%1)), bool_or(NOT abs(%1) < 9e14))").arg(quotedColumn);
+}
+
+QString Connection::likeMark()
+{
+    // SQLite's LIKE ignores the case of ASCII letters only and knows no
+    // escape character; so written, the server's gives the same rows.
+    return onServer() ? QStringLiteral("ILIKE ? ESCAPE ''") : QStringLiteral("LIKE ?");
+}
+
+QString Connection::noIndex()
+{
+    return onServer() ? QString() : QStringLiteral("+");
+}
+
+QString Connection::nullsFirst()
+{
+    return onServer() ? QStringLiteral(" NULLS FIRST") : QString();
+}
+
+QString Connection::temporary(const QString &quotedName)
+{
+    return (onServer() ? QStringLiteral("pg_temp.") : QStringLiteral("temp.")) + quotedName;
+}
+
 void Connection::open()
 {
     if (isOpen())
         return;
+    if (onServer()) {
+        openOnServer();
+        return;
+    }
     const QString source = connstr::dataSource(connectionString_);
     const QFileInfo info(QDir::current(), source.isEmpty() ? QStringLiteral("data.mdb") : source);
     filePath_ = info.absoluteFilePath();
@@ -316,6 +360,12 @@ void Connection::close()
     if (openTransactions_ > 0)
         throw AppError(QStringLiteral("数据库连接在事务未结束时不能关闭"));
     statements_.clear();
+    if (onServer()) {
+        // The till's one connection stays; only this window's use of it ends.
+        opened_ = false;
+        readDepth_ = 0;
+        return;
+    }
     if (!QSqlDatabase::contains(name_))
         return;
     QSqlDatabase db = QSqlDatabase::database(name_, false);
@@ -339,6 +389,8 @@ QSqlQuery &Connection::statement(const QString &sql)
 
 bool Connection::fileReplaced() const
 {
+    if (onServer())
+        return false;
     struct stat st {};
     const QByteArray encoded = QFile::encodeName(filePath_);
     if (::stat(encoded.constData(), &st) != 0)
@@ -348,6 +400,8 @@ bool Connection::fileReplaced() const
 
 bool Connection::fileWritableNow() const
 {
+    if (onServer())
+        return true;
     const QByteArray file = QFile::encodeName(filePath_);
     const QByteArray folder = QFile::encodeName(QFileInfo(filePath_).absolutePath());
     // The journal is made beside the file. Asked with the rights the engine
@@ -358,11 +412,15 @@ bool Connection::fileWritableNow() const
 
 bool Connection::isOpen() const
 {
+    if (store::ServerSession *server = store::ServerSession::active())
+        return opened_ && server->isOpen();
     return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
 }
 
 QSqlDatabase Connection::database() const
 {
+    if (store::ServerSession *server = store::ServerSession::active())
+        return server->database();
     return QSqlDatabase::database(name_, false);
 }
 
@@ -374,6 +432,9 @@ const QList<Connection::Column> *Connection::tableColumns(const QString &table) 
 
 void Connection::addMissingIndexes()
 {
+    // The server's database is made whole by its script.
+    if (onServer())
+        return;
     if (!isOpen())
         open();
     QSqlDatabase db = database();
@@ -400,6 +461,8 @@ void Connection::addMissingIndexes()
 
 void Connection::requireWritable()
 {
+    if (onServer())
+        return;
     if (!isOpen())
         open();
     QSqlDatabase db = database();
@@ -430,8 +493,18 @@ void Connection::requireWritable()
         fail(q.lastError());
 }
 
-qint64 Connection::dataVersion()
+qint64 Connection::dataVersion(const QString &table)
 {
+    if (onServer()) {
+        const QString key = table.toLower();
+        const qint64 n = serverVersion(key);
+        const auto seen = seen_.constFind(key);
+        if (seen == seen_.cend() || *seen != n) {
+            seen_.insert(key, n);
+            ++versions_[key];
+        }
+        return versions_.value(key);
+    }
     QSqlQuery &q = statement(QStringLiteral("PRAGMA data_version"));
     if (!q.exec() || !q.next()) {
         const QSqlError e = q.lastError();
@@ -451,12 +524,177 @@ quint64 Connection::writeSerial(const QString &table) const
 void Connection::noteWrite(const QString &table)
 {
     ++writes_[table.toLower()];
+    if (!onServer())
+        return;
+    unabsorbed_.insert(table.toLower());
+    if (!store::ServerSession::active()->inTransaction())
+        absorbOwnWrites();
+}
+
+void Connection::beginTransaction()
+{
+    if (!isOpen())
+        open();
+    if (store::ServerSession *server = store::ServerSession::active()) {
+        server->begin(store::ServerSession::Scope::Write);
+    } else {
+        // Every transaction here writes. Taking the write lock at the start
+        // waits for another program's write like any statement does; a
+        // transaction that first read and then wanted to write would be
+        // refused at once instead.
+        QSqlQuery q(database());
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            store::throwEngineError(q.lastError());
+    }
+    ++openTransactions_;
+}
+
+// Run as statements rather than through QSqlDatabase::commit() and
+// rollback(): those drop the engine's error code, which tells a full disk or
+// a busy file from other failures. A commit that fails has rolled back.
+void Connection::commitTransaction()
+{
+    if (store::ServerSession *server = store::ServerSession::active()) {
+        --openTransactions_;
+        server->end(true);
+        if (!server->inTransaction())
+            absorbOwnWrites();
+        return;
+    }
+    QSqlQuery q(database());
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        const QSqlError e = q.lastError();
+        q.finish();
+        rollbackTransaction();
+        store::throwEngineError(e);
+    }
+    q.finish();
+    --openTransactions_;
+}
+
+void Connection::rollbackTransaction()
+{
+    --openTransactions_;
+    if (store::ServerSession *server = store::ServerSession::active()) {
+        server->end(false);
+        return;
+    }
+    QSqlQuery q(database());
+    q.exec(QStringLiteral("ROLLBACK"));
+    q.finish();
+}
+
+bool Connection::sessionCurrent() const
+{
+    store::ServerSession *server = store::ServerSession::active();
+    return server && server->isOpen() && server->generation() == sessionGeneration_;
+}
+
+// Each table's changes are counted on the server (data/schema-pg.sql), once
+// per transaction that changed it.
+qint64 Connection::serverVersion(const QString &table)
+{
+    const QString schema = schemaOf_.value(table, QStringLiteral("public"));
+    QSqlQuery q = run(QStringLiteral("SELECT n FROM velmora_versions WHERE tbl = ?"), {schema + QLatin1Char('.') + table});
+    const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
+    return n;
+}
+
+void Connection::absorbOwnWrites()
+{
+    const QSet<QString> tables = std::exchange(unabsorbed_, {});
+    for (const QString &table : tables) {
+        const auto seen = seen_.constFind(table);
+        if (seen == seen_.cend())
+            continue;
+        try {
+            if (serverVersion(table) == *seen + 1)
+                seen_.insert(table, *seen + 1);
+        } catch (const AppError &e) {
+            // Told as a change at the next look, which reads the rows again.
+            qCWarning(lcStore, "server: the count of changes was not read: %s", qPrintable(e.message()));
+        }
+    }
+}
+
+void Connection::openOnServer()
+{
+    store::ServerSession *server = store::ServerSession::active();
+    server->open();
+    filePath_ = server->settings().connection;
+    if (server->generation() != sessionGeneration_) {
+        statements_.clear();
+        QSqlQuery q = server->run(
+            QStringLiteral("SELECT n.nspname, c.relname, a.attname, format_type(a.atttypid, a.atttypmod), "
+                           "coalesce(i.indisprimary, false) FROM pg_class c "
+                           "JOIN pg_namespace n ON n.oid = c.relnamespace "
+                           "JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
+                           "LEFT JOIN pg_index i ON i.indrelid = c.oid AND i.indisprimary AND a.attnum = ANY(i.indkey) "
+                           "WHERE c.relkind IN ('r', 'v', 'p') AND n.nspname IN (?, 'public') "
+                           "ORDER BY n.nspname = 'public', c.relname, a.attnum"),
+            {server->tillSchema()});
+        QHash<QString, QList<Column>> tables;
+        QHash<QString, QString> schemas;
+        while (q.next()) {
+            const QString schema = q.value(0).toString();
+            const QString table = q.value(1).toString().toLower();
+            // The till's own table hides a shared one of the same name, as
+            // the search path does.
+            if (schemas.contains(table) && schemas.value(table) != schema)
+                continue;
+            schemas.insert(table, schema);
+            // The key column stands for SQLite's rowid: not a column of the lists.
+            if (q.value(2).toString() == QLatin1String("rowid")) {
+                tables[table];
+                continue;
+            }
+            tables[table].append(Column{q.value(2).toString(), q.value(3).toString(), q.value(4).toBool()});
+        }
+        q.finish();
+        QStringList missing;
+        for (const schema::TableColumns &t : schema::requiredTables()) {
+            const auto found = tables.constFind(t.table.toLower());
+            if (found == tables.cend()) {
+                missing << QStringLiteral("表“%1”").arg(t.table);
+                continue;
+            }
+            for (const QString &c : t.columns) {
+                if (std::none_of(found->cbegin(), found->cend(),
+                                 [&](const Column &col) { return col.name.compare(c, Qt::CaseInsensitive) == 0; }))
+                    missing << QStringLiteral("表“%1”的列“%2”").arg(t.table, c);
+            }
+        }
+        if (!missing.isEmpty())
+            throw AppError(QStringLiteral("数据库服务器上的数据库不是本程序的：缺少%1(请用 data/schema-pg.sql 建立)")
+                               .arg(missing.join(QStringLiteral("、"))));
+        tables_ = tables;
+        schemaOf_ = schemas;
+        sessionGeneration_ = server->generation();
+        // What was seen on an earlier connection may have changed meanwhile.
+        seen_.clear();
+        unabsorbed_.clear();
+        openTransactions_ = 0;
+        readDepth_ = 0;
+    }
+    opened_ = true;
+    ++generation_;
 }
 
 Connection::ReadScope::ReadScope(Connection &connection) : connection_(connection)
 {
     if (connection_.readDepth_++ > 0 || !connection_.isOpen())
         return;
+    if (store::ServerSession *server = store::ServerSession::active()) {
+        try {
+            server->begin(store::ServerSession::Scope::Read);
+        } catch (...) {
+            --connection_.readDepth_;
+            throw;
+        }
+        began_ = true;
+        return;
+    }
     try {
         QSqlQuery &q = connection_.statement(QStringLiteral("SAVEPOINT velmora_read"));
         if (!q.exec())
@@ -473,7 +711,13 @@ Connection::ReadScope::~ReadScope()
 {
     if (connection_.readDepth_ > 0)
         --connection_.readDepth_;
-    if (!began_ || !connection_.isOpen())
+    if (!began_)
+        return;
+    if (store::ServerSession *server = store::ServerSession::active()) {
+        server->end(false);
+        return;
+    }
+    if (!connection_.isOpen())
         return;
     // A failed read may already have ended the transaction; nothing to undo then.
     try {
@@ -504,6 +748,15 @@ Connection::ReadScope::~ReadScope()
 
 QSqlQuery Connection::run(const QString &sql, const QVariantList &values)
 {
+    if (store::ServerSession *server = store::ServerSession::active()) {
+        if (!server->inTransaction())
+            server->open(); // again, when the server ended the last one
+        if (!opened_ || !sessionCurrent()) {
+            opened_ = false;
+            openOnServer();
+        }
+        return server->run(sql, values);
+    }
     QSqlQuery q(database());
     q.setForwardOnly(true);
     if (!q.prepare(sql))

@@ -10,6 +10,7 @@
 // row (shops back up that one file).
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -25,6 +26,10 @@ QString runtime();
 // The value of "Data Source" in a connection string (quotes removed).
 QString dataSource(const QString &connectionString);
 } // namespace connstr
+
+namespace store {
+class ServerSession;
+}
 
 class Connection {
 public:
@@ -50,6 +55,22 @@ public:
     // Opens data.mdb as found now; throws AppError naming the file when it is
     // missing (it is never created empty) or is not a database of this program.
     void open();
+
+    // With a session, every connection of the program works through it on
+    // the shop's server instead of on data.mdb (velmora.ini [server]).
+    static void useServer(store::ServerSession *session);
+    static bool onServer();
+    // The SQL the two engines write differently: a column's sum by the
+    // program's fixed-point rule (an integer in units of 0.0001, null when
+    // it does not fit), "contains" with the text bound after it, and the
+    // "+" that keeps SQLite's planner off a column's index.
+    static QString sumOf(const QString &quotedColumn);
+    static QString likeMark();
+    static QString noIndex();
+    // After an ascending order: nulls first, as SQLite lists them.
+    static QString nullsFirst();
+    // A temporary table's name as statements name it.
+    static QString temporary(const QString &quotedName);
     // Throws AppError while a transaction is open: closing would roll it
     // back without anyone knowing.
     void close();
@@ -68,9 +89,11 @@ public:
     // Bumped at every open, so queries know their cached metadata is stale.
     int generation() const { return generation_; }
 
-    // Kept by the transaction guard (store/Transaction.h).
-    void transactionBegun() { ++openTransactions_; }
-    void transactionEnded() { --openTransactions_; }
+    // Kept by the transaction guard (store/Transaction.h). Throw AppError
+    // with the engine's reason; a rollback never throws.
+    void beginTransaction();
+    void commitTransaction();
+    void rollbackTransaction();
     bool inTransaction() const { return openTransactions_ > 0; }
     // The columns of a table of the open file, in order; nullptr when there
     // is no such table.
@@ -89,9 +112,10 @@ public:
     // data.mdb of an earlier version); writes nothing when none is missing.
     void addMissingIndexes();
 
-    // Changes committed by other connections since the last call differ in
-    // this number (SQLite's data_version).
-    qint64 dataVersion();
+    // Changes to the table committed by other connections (other windows,
+    // other programs, other tills) since the last call differ in this
+    // number. On data.mdb it is SQLite's data_version, for the whole file.
+    qint64 dataVersion(const QString &table);
     // Writes made through this connection, per table.
     quint64 writeSerial(const QString &table) const;
     void noteWrite(const QString &table);
@@ -121,6 +145,13 @@ private:
     // the connection is open.
     QSqlQuery &statement(const QString &sql);
     void readSchema(QSqlDatabase &db);
+    void openOnServer();
+    qint64 serverVersion(const QString &table);
+    // The server's count of the table's changes now includes this
+    // connection's own, and nobody else's since it last looked: it is not
+    // told back as another's change.
+    void absorbOwnWrites();
+    bool sessionCurrent() const;
     void useRollbackJournal(QSqlDatabase &db);
 
     QString connectionString_;
@@ -135,4 +166,11 @@ private:
     QHash<QString, QList<Column>> tables_; // by lower-case name
     QHash<QString, quint64> writes_;
     QHash<QString, QSqlQuery> statements_;
+    // On the server.
+    bool opened_ = false;
+    int sessionGeneration_ = -1;
+    QHash<QString, QString> schemaOf_;  // by lower-case table name
+    QHash<QString, qint64> seen_;       // the server's count as last seen
+    QHash<QString, qint64> versions_;   // what dataVersion() tells
+    QSet<QString> unabsorbed_;          // written inside the transaction
 };

@@ -75,7 +75,7 @@ Day dayEnd(Connection &connection, const QDate &date)
         count(day.total, number, time, values);
     }
     q.finish();
-    q = connection.run(QStringLiteral("SELECT 店名 FROM dynr ORDER BY ID LIMIT 1"));
+    q = connection.run(QStringLiteral("SELECT 店名 FROM dynr ORDER BY \"ID\" LIMIT 1"));
     if (q.next())
         day.shop = q.value(0).toString();
     return day;

@@ -55,6 +55,16 @@ bool DistinctPages::indexed(const QString &column)
 {
     if (indexed_)
         return *indexed_;
+    if (Connection::onServer()) {
+        QSqlQuery q = connection_.run(
+            QStringLiteral("SELECT EXISTS (SELECT 1 FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid "
+                           "AND a.attnum = i.indkey[0] WHERE i.indrelid = to_regclass(?) AND i.indpred IS NULL "
+                           "AND lower(a.attname) = lower(?))"),
+            {quotedName(table_), column});
+        indexed_ = q.next() && q.value(0).toBool();
+        q.finish();
+        return *indexed_;
+    }
     QSqlQuery q(connection_.database());
     q.setForwardOnly(true);
     QStringList candidates;
@@ -89,8 +99,8 @@ std::vector<QVariant> DistinctPages::byIndex(const QString &column, int n)
                                      : QStringLiteral(" WHERE %1 > ?").arg(c);
     QSqlQuery q(connection_.database());
     q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT DISTINCT %1 FROM %2%3 ORDER BY %1 LIMIT %4")
-                       .arg(c, quotedName(table_), where)
+    if (!q.prepare(QStringLiteral("SELECT DISTINCT %1 FROM %2%3 ORDER BY %1%4 LIMIT %5")
+                       .arg(c, quotedName(table_), where, Connection::nullsFirst())
                        .arg(n)))
         throwEngineError(q.lastError());
     if (lastValue_ && !lastValue_->isNull())

@@ -3,6 +3,7 @@
 #include "base/Log.h"
 #include "base/AppError.h"
 #include "store/NumberText.h"
+#include "store/Server.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -91,6 +92,15 @@ QString engineMessage(const QSqlError &error)
     QString engine = error.databaseText();
     if (engine.isEmpty())
         engine = error.text();
+    ServerSession *server = ServerSession::active();
+    if (server && (error.nativeErrorCode().size() == 5 || serverLost(error))) {
+        // The server's errors are told by their SQLSTATE; a connection it
+        // ended is made anew at the next step.
+        server->noteError(error);
+        const QString what = serverMessage(error);
+        qCWarning(lcStore, "server: %s [%s]", qPrintable(engine), qPrintable(error.nativeErrorCode()));
+        return what.isEmpty() ? engine : what;
+    }
     QString what;
     switch (classify(error)) {
     case EngineFailure::Busy:

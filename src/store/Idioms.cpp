@@ -39,8 +39,8 @@ bool firstContainingIsEqual(Query &query, const QString &table, const QString &c
     QSqlQuery q(query.connection().database());
     q.setForwardOnly(true);
     if (!q.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE rowid < "
-                                  "(SELECT min(rowid) FROM %1 WHERE %2 = ?) AND %2 LIKE ?)")
-                       .arg(t, c)))
+                                  "(SELECT min(rowid) FROM %1 WHERE %2 = ?) AND %2 %3)")
+                       .arg(t, c, Connection::likeMark())))
         store::throwEngineError(q.lastError());
     q.addBindValue(text);
     q.addBindValue(store::Listing::where(table, column, store::Match::Contains, text).boundValue());
@@ -51,6 +51,15 @@ bool firstContainingIsEqual(Query &query, const QString &table, const QString &c
     if (!read || e.isValid())
         store::throwEngineError(e);
     return !containedBefore;
+}
+
+void holdText(Connection &connection, const QString &table, const QString &column, const QString &text)
+{
+    if (!Connection::onServer())
+        return;
+    connection.run(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(?), hashtext(?))"),
+                   {table + QLatin1Char('.') + column, text})
+        .finish();
 }
 
 static void setAllAndPost(Query &query, const FieldValues &values)

@@ -38,6 +38,10 @@ void exactSearch(Query &query, const QString &table, const QString &column, cons
 // index (schema::columnIndexes()), then only the rows before it are searched
 // for one that contains it.
 bool firstContainingIsEqual(Query &query, const QString &table, const QString &column, const QString &text);
+// Inside a transaction: another till doing the same with the same text waits
+// until this transaction ends (two tills learning one new product at once
+// would store it twice). On data.mdb the transaction alone does it.
+void holdText(Connection &connection, const QString &table, const QString &column, const QString &text);
 
 // Edit, move to the last row, append, set the columns from text, post: one
 // new row at the end of the result and of the table. A failure at any step

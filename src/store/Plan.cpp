@@ -58,10 +58,13 @@ Plan::Plan(Connection &connection, Listing listing)
         // A short list is kept whole; a long one (a million ticket numbers) is
         // copied once into a temporary table and read from there by key, in
         // the order the engine gave.
-        QSqlQuery q = connection_.run(QStringLiteral("SELECT DISTINCT %1 FROM %2 LIMIT %3")
-                                           .arg(column, from)
-                                           .arg(kFewDistinct + 1),
-                          {});
+        // The server keeps no order of its own for DISTINCT: there the values
+        // come in the order of their first rows, as SQLite reads them.
+        const QString distinct = Connection::onServer()
+            ? QStringLiteral("SELECT %1 FROM (SELECT %1, min(rowid) AS velmora_first FROM %2 GROUP BY %1) AS d "
+                             "ORDER BY velmora_first")
+            : QStringLiteral("SELECT DISTINCT %1 FROM %2");
+        QSqlQuery q = connection_.run(distinct.arg(column, from) + QStringLiteral(" LIMIT %1").arg(kFewDistinct + 1), {});
         std::vector<Row> rows;
         while (q.next())
             rows.push_back(Row{static_cast<qint64>(rows.size() + 1), {q.value(0)}});
@@ -75,10 +78,19 @@ Plan::Plan(Connection &connection, Listing listing)
         }
         static std::atomic<int> counter{0};
         source_ = QStringLiteral("velmora_distinct_%1").arg(++counter);
-        connection_.run(QStringLiteral("CREATE TEMP TABLE %1 AS SELECT DISTINCT %2 AS %2 FROM %3").arg(quotedName(source_), column, from),
-            {})
-            .finish();
-        source_ = QStringLiteral("temp.") + quotedName(source_);
+        if (Connection::onServer()) {
+            // A server's table has no rowid of its own: the copy is given one.
+            connection_.run(QStringLiteral("CREATE TEMP TABLE %1 AS SELECT row_number() OVER (ORDER BY velmora_first) "
+                                           "AS rowid, %2 FROM (SELECT %2, min(rowid) AS velmora_first FROM %3 "
+                                           "GROUP BY %2) AS d")
+                                .arg(quotedName(source_), column, from))
+                .finish();
+        } else {
+            connection_.run(QStringLiteral("CREATE TEMP TABLE %1 AS SELECT DISTINCT %2 AS %2 FROM %3")
+                                .arg(quotedName(source_), column, from))
+                .finish();
+        }
+        source_ = Connection::temporary(quotedName(source_));
         return;
     }
     source_ = quotedName(listing_.table);
@@ -125,7 +137,7 @@ Plan::Sql Plan::base() const
     // "+" keeps the planner from reading by the key range: the bound lets
     // nearly every row through, and a key range would sort the whole table
     // for an ordered page instead of walking the order column's index.
-    sql.add(QStringLiteral("+rowid <= ?"), {bound_});
+    sql.add(Connection::noIndex() + QStringLiteral("rowid <= ?"), {bound_});
     if (!excluded_.isEmpty()) {
         QStringList keys;
         for (qint64 k : excluded_)
@@ -135,11 +147,11 @@ Plan::Sql Plan::base() const
     if (filterIndex_ >= 0) {
         // With a range the rows are found through the range column's index: a
         // month of one cashier's tickets, not every ticket of that cashier.
-        const QString c = (rangeIndex_ >= 0 ? QStringLiteral("+") : QString()) + quotedName(columns_[filterIndex_]);
+        const QString c = (rangeIndex_ >= 0 ? Connection::noIndex() : QString()) + quotedName(columns_[filterIndex_]);
         if (listing_.match == Match::Equals)
             sql.add(QStringLiteral(" AND %1 = ?").arg(c), {listing_.value});
         else
-            sql.add(QStringLiteral(" AND %1 LIKE ?").arg(c), {listing_.boundValue()});
+            sql.add(QStringLiteral(" AND %1 %2").arg(c, Connection::likeMark()), {listing_.boundValue()});
     }
     if (rangeIndex_ >= 0) {
         const QString c = quotedName(columns_[rangeIndex_]);
@@ -282,10 +294,11 @@ Plan::Count Plan::count(int firstKeys)
     sql.add(QStringLiteral("SELECT count(*)"));
     // The footer sums come from the same reading of the same rows.
     for (int col : sumColumns_)
-        sql.add(QStringLiteral(", velmora_sum4(%1)").arg(quotedName(columns_[col])));
+        sql.add(QStringLiteral(", ") + Connection::sumOf(quotedName(columns_[col])));
     // A search that finds few rows would otherwise read the table twice:
     // once to count, once more for its first rows.
-    const bool keys = firstKeys > 0 && orderIndex_ < 0;
+    // (SQLite's own aggregate: a server reads the first rows apart.)
+    const bool keys = firstKeys > 0 && orderIndex_ < 0 && !Connection::onServer();
     if (keys)
         sql.add(QStringLiteral(", velmora_lowest_keys(rowid, %1)").arg(firstKeys));
     const Sql b = base();
@@ -357,7 +370,7 @@ QVector<std::optional<qint64>> Plan::sums(const QVector<int> &columns)
     }
     QStringList parts;
     for (int col : columns)
-        parts << QStringLiteral("velmora_sum4(%1)").arg(quotedName(columns_[col]));
+        parts << Connection::sumOf(quotedName(columns_[col]));
     const Sql b = base();
     Sql sql;
     sql.add(QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(parts.join(QLatin1String(", ")), source_)).add(b.text, b.args);
@@ -465,8 +478,10 @@ qint64 Plan::insert(const QStringList &names, const QVariantList &values)
         text = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                    .arg(source_, cols.join(QLatin1String(", ")), marks.join(QLatin1String(", ")));
     }
-    QSqlQuery q = connection_.run(text, values);
-    const qint64 key = q.lastInsertId().toLongLong();
+    // The server's driver reports no new row's key: the row tells it.
+    const bool server = Connection::onServer();
+    QSqlQuery q = connection_.run(server ? text + QStringLiteral(" RETURNING rowid") : text, values);
+    const qint64 key = server ? (q.next() ? q.value(0).toLongLong() : 0) : q.lastInsertId().toLongLong();
     q.finish();
     connection_.noteWrite(listing_.table);
     return key;

@@ -23,7 +23,7 @@ bool RowCache::stale()
 {
     if (plan_.isStatic())
         return false;
-    return connection_.writeSerial(plan_.listing().table) != writes_ || connection_.dataVersion() != version_;
+    return connection_.writeSerial(plan_.listing().table) != writes_ || connection_.dataVersion(plan_.listing().table) != version_;
 }
 
 void RowCache::clear()
@@ -40,7 +40,7 @@ void RowCache::take()
 {
     Connection::ReadScope scope(connection_);
     if (!plan_.isStatic()) {
-        version_ = connection_.dataVersion();
+        version_ = connection_.dataVersion(plan_.listing().table);
         writes_ = connection_.writeSerial(plan_.listing().table);
     }
     clear();
@@ -53,7 +53,7 @@ void RowCache::take()
 void RowCache::retake()
 {
     Connection::ReadScope scope(connection_);
-    version_ = connection_.dataVersion();
+    version_ = connection_.dataVersion(plan_.listing().table);
     writes_ = connection_.writeSerial(plan_.listing().table);
     clear();
     // Rows appended through the query stay listed while they exist.

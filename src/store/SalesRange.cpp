@@ -127,12 +127,14 @@ Summary summarize(Connection &connection, const Filter &filter)
         days[d.toString(kDay)].label = d.toString(kDay);
     QMap<QString, Figures> cashiers;
 
-    QString sql = QStringLiteral("SELECT substr(时间, 1, 10), 收银员, count(*), velmora_sum4(数量), "
-                                 "velmora_sum4(金额), velmora_sum4(折后) FROM xstj WHERE 时间 >= ? AND 时间 < ?");
+    QString sql = QStringLiteral("SELECT substr(时间, 1, 10), 收银员, count(*), %1, %2, %3 "
+                                 "FROM xstj WHERE 时间 >= ? AND 时间 < ?")
+                      .arg(Connection::sumOf(QStringLiteral("数量")), Connection::sumOf(QStringLiteral("金额")),
+                           Connection::sumOf(QStringLiteral("折后")));
     QVariantList values{lowerBound(filter), upperBound(filter)};
     if (!filter.cashier.isEmpty()) {
         // "+": the range's index finds the rows, not the cashier's.
-        sql += QStringLiteral(" AND +收银员 = ?");
+        sql += QStringLiteral(" AND %1收银员 = ?").arg(Connection::noIndex());
         values << filter.cashier;
     }
     sql += QStringLiteral(" GROUP BY 1, 2");
@@ -144,7 +146,7 @@ Summary summarize(Connection &connection, const Filter &filter)
         qint64 sums[3];
         for (int i = 0; i < 3; ++i) {
             const QVariant v = q.value(3 + i);
-            // velmora_sum4 is null when a group's sum does not fit.
+            // A group's sum is null when it does not fit.
             if (v.isNull()) {
                 q.finish();
                 tooLarge(i);

@@ -126,6 +126,8 @@ ServerSession::ServerSession(ServerSettings settings, QString name)
 
 ServerSession::~ServerSession()
 {
+    if (active() == this)
+        setActive(nullptr);
     close();
     QSqlDatabase::removeDatabase(name_);
 }
@@ -178,6 +180,8 @@ void ServerSession::open()
         throw AppError(kLost + QStringLiteral("(") + e.databaseText().trimmed() + QStringLiteral(")"));
     }
     lost_ = false;
+    ++generation_;
+    levels_.clear();
     try {
         // The sums' rule is exact arithmetic the JIT gains nothing on; a
         // lock another till holds is waited for, then told as busy.
@@ -215,8 +219,12 @@ void ServerSession::close()
 
 QSqlQuery ServerSession::run(const QString &sql, const QVariantList &values)
 {
-    if (lost_)
+    if (lost_) {
+        // A transaction's steps never go on, one by one, on a new connection.
+        if (!levels_.empty())
+            throw AppError(kLost);
         open();
+    }
     for (const QVariant &v : values) {
         if (v.typeId() == QMetaType::QString && v.toString().contains(QChar(0)))
             throw AppError(QStringLiteral("文字中不能含有空字符(U+0000)"));
@@ -236,6 +244,103 @@ QSqlQuery ServerSession::run(const QString &sql, const QVariantList &values)
     if (!q.exec())
         fail(q.lastError());
     return q;
+}
+
+void ServerSession::noteError(const QSqlError &error)
+{
+    if (serverLost(error))
+        lost_ = true;
+}
+
+bool ServerSession::exec(const QString &sql, QSqlError *error)
+{
+    QSqlQuery q(database());
+    const bool ok = q.exec(sql);
+    if (!ok && error)
+        *error = q.lastError();
+    q.finish();
+    return ok;
+}
+
+void ServerSession::begin(Scope scope)
+{
+    if (lost_ || !isOpen())
+        open();
+    Level level;
+    level.generation = generation_;
+    QSqlError error;
+    if (levels_.empty()) {
+        level.began = true;
+        // A read sees one state of every table for as long as it lasts (a
+        // count and the rows it counted); a write sees each statement's
+        // latest, and waits for another till's row as a statement does.
+        if (!exec(scope == Scope::Read ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ")
+                                       : QStringLiteral("BEGIN"),
+                  &error))
+            fail(error);
+    } else if (scope == Scope::Write) {
+        level.savepoint = QStringLiteral("velmora_s%1").arg(levels_.size());
+        if (!exec(QStringLiteral("SAVEPOINT ") + level.savepoint, &error))
+            fail(error);
+    }
+    levels_.push_back(level);
+}
+
+void ServerSession::end(bool commit)
+{
+    if (levels_.empty())
+        return;
+    const Level level = levels_.back();
+    levels_.pop_back();
+    // The connection was made anew meanwhile: the server ended the
+    // transaction with the old one.
+    if (level.generation != generation_ || !isOpen())
+        return;
+    QSqlError error;
+    bool ok = true;
+    if (level.began) {
+        // The server ends a transaction in which a statement failed with a
+        // rollback, even when told to commit, and says so in nothing the
+        // driver passes on: a statement first finds out.
+        if (commit && !exec(QStringLiteral("SELECT 1"), &error)) {
+            exec(QStringLiteral("ROLLBACK"), nullptr);
+            fail(error);
+        }
+        ok = exec(commit ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"), &error);
+    } else if (!level.savepoint.isEmpty()) {
+        if (commit) {
+            ok = exec(QStringLiteral("RELEASE SAVEPOINT ") + level.savepoint, &error);
+        } else {
+            ok = exec(QStringLiteral("ROLLBACK TO SAVEPOINT ") + level.savepoint, &error)
+                && exec(QStringLiteral("RELEASE SAVEPOINT ") + level.savepoint, &error);
+        }
+    }
+    if (ok)
+        return;
+    if (!commit) {
+        qCWarning(lcStore, "server: a rollback failed: %s", qPrintable(error.text()));
+        noteError(error);
+        return;
+    }
+    fail(error);
+}
+
+namespace {
+ServerSession *&activeSession()
+{
+    static ServerSession *session = nullptr;
+    return session;
+}
+} // namespace
+
+ServerSession *ServerSession::active()
+{
+    return activeSession();
+}
+
+void ServerSession::setActive(ServerSession *session)
+{
+    activeSession() = session;
 }
 
 } // namespace store

@@ -22,6 +22,7 @@
 #include <QString>
 #include <QVariantList>
 #include <optional>
+#include <vector>
 
 class QSqlError;
 
@@ -73,12 +74,43 @@ public:
     // again at the next call, number and all.
     QSqlQuery run(const QString &sql, const QVariantList &values = {});
 
+    // Bumped at every connection made: statements prepared on an earlier
+    // one, and its temporary tables, are gone.
+    int generation() const { return generation_; }
+    // A failed statement run outside run() (its error came back through the
+    // store's error reporting): a connection the server ended is made anew
+    // at the next step.
+    void noteError(const QSqlError &error);
+
+    // Every window of the till works through this one connection, so scopes
+    // nest: the outermost begins the server's transaction (a read, one
+    // snapshot of every table; a write, statement by statement), an inner
+    // write a savepoint, an inner read nothing. They end in reverse order.
+    enum class Scope { Read, Write };
+    void begin(Scope scope);
+    // Throws AppError when a commit fails; a rollback never throws.
+    void end(bool commit);
+    bool inTransaction() const { return !levels_.empty(); }
+
+    // The session the program runs on; nullptr on data.mdb.
+    static ServerSession *active();
+    static void setActive(ServerSession *session);
+
 private:
     [[noreturn]] void fail(const QSqlError &error);
+    bool exec(const QString &sql, QSqlError *error);
+
+    struct Level {
+        int generation = 0;
+        bool began = false;  // the outermost: BEGIN .. COMMIT
+        QString savepoint;   // an inner write
+    };
 
     ServerSettings settings_;
     QString name_;
     bool lost_ = false;
+    int generation_ = 0;
+    std::vector<Level> levels_;
 };
 
 } // namespace store

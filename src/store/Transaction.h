@@ -13,13 +13,11 @@ public:
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
 
-    // Throws AppError when the commit fails; the steps are then rolled back
-    // when the guard goes.
+    // Throws AppError when the commit fails; the steps are rolled back then.
     void commit();
     bool isOpen() const { return open_; }
 
 private:
-    void finish();
     Connection &connection_;
     bool open_ = false;
 };

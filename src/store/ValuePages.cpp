@@ -26,8 +26,8 @@ std::vector<QVariant> ValuePages::after(const std::optional<QVariant> &last, int
         where = last->isNull() ? QStringLiteral(" WHERE %1 IS NOT NULL").arg(c) : QStringLiteral(" WHERE %1 > ?").arg(c);
     QSqlQuery q(connection_.database());
     q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT DISTINCT %1 FROM %2%3 ORDER BY %1 LIMIT %4")
-                       .arg(c, quotedName(table_), where)
+    if (!q.prepare(QStringLiteral("SELECT DISTINCT %1 FROM %2%3 ORDER BY %1%4 LIMIT %5")
+                       .arg(c, quotedName(table_), where, Connection::nullsFirst())
                        .arg(qMax(n, 0))))
         throwEngineError(q.lastError());
     if (last && !last->isNull())

@@ -133,6 +133,7 @@ void TMainForm::reconnectQueries()
 void TMainForm::learnProduct()
 {
     const QString name = ComboBox1->currentText();
+    idiom::holdText(ADOConnection1, QStringLiteral("spxx"), QStringLiteral("品名"), name);
     const bool exactFirst = idiom::firstContainingIsEqual(ADOQuery1, QStringLiteral("spxx"), QStringLiteral("品名"), name);
     Edit7->setText(exactFirst ? name : QString());
     const QString fields[] = {QStringLiteral("品名"), QStringLiteral("单价")};
