@@ -88,6 +88,8 @@ start)
   "$bindir/psql" -X -q -v ON_ERROR_STOP=1 "$conn dbname=postgres" \
     -c "CREATE DATABASE velmora_template IS_TEMPLATE true" >/dev/null
   "$bindir/psql" -X -q -v ON_ERROR_STOP=1 -f "$root/data/schema-pg.sql" "$conn dbname=velmora_template" >/dev/null
+  "$bindir/psql" -X -q -v ON_ERROR_STOP=1 -f "$root/tests/support/sqlite-compat.sql" \
+    "$conn dbname=velmora_template" >/dev/null
   trap - ERR
   printf "export VELMORA_TEST_PG=%q VELMORA_TEST_PG_DIR=%q\n" "$conn" "$dir"
   ;;

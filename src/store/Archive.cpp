@@ -212,6 +212,9 @@ void undoArchive(Connection &connection, Query &lines, Query &tickets, Query &ar
         connection.run(QStringLiteral("DELETE FROM xsmx WHERE 单号 = ?"), {number});
         connection.run(QStringLiteral("DELETE FROM xstj WHERE 单号 = ?"), {number});
         connection.run(QStringLiteral("DELETE FROM dyzt WHERE 单号 = ?"), {number});
+        // The number is free again, as it is on data.mdb.
+        if (Connection::onServer())
+            connection.run(QStringLiteral("DELETE FROM dhzy WHERE 单号 = ?"), {number});
         for (const QString &table : {schema::xsxx, schema::xsmx, schema::xstj})
             connection.noteWrite(table);
     });

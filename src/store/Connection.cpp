@@ -635,7 +635,7 @@ void Connection::openOnServer()
                            "ORDER BY n.nspname = 'public', c.relname, a.attnum"),
             {server->tillSchema()});
         QHash<QString, QList<Column>> tables;
-        QHash<QString, QString> schemas;
+        QHash<QString, QString> schemas, names;
         while (q.next()) {
             const QString schema = q.value(0).toString();
             const QString table = q.value(1).toString().toLower();
@@ -644,6 +644,7 @@ void Connection::openOnServer()
             if (schemas.contains(table) && schemas.value(table) != schema)
                 continue;
             schemas.insert(table, schema);
+            names.insert(table, q.value(1).toString());
             // The key column stands for SQLite's rowid: not a column of the lists.
             if (q.value(2).toString() == QLatin1String("rowid")) {
                 tables[table];
@@ -670,6 +671,7 @@ void Connection::openOnServer()
                                .arg(missing.join(QStringLiteral("、"))));
         tables_ = tables;
         schemaOf_ = schemas;
+        tableNames_ = names;
         sessionGeneration_ = server->generation();
         // What was seen on an earlier connection may have changed meanwhile.
         seen_.clear();
@@ -769,6 +771,12 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &values)
         store::throwEngineError(e);
     }
     return q;
+}
+
+QString Connection::tableName(const QString &table) const
+{
+    // SQLite takes a name in any case; the server only as it was made.
+    return tableNames_.value(table.toLower(), table);
 }
 
 QString Connection::columnName(const QString &table, const QString &column) const

@@ -98,6 +98,8 @@ public:
     // The columns of a table of the open file, in order; nullptr when there
     // is no such table.
     const QList<Column> *tableColumns(const QString &table) const;
+    // A table's name as the database spells it (names match case-blind).
+    QString tableName(const QString &table) const;
     // A column's name as the file spells it (names match case-blind), so
     // that only a name the file has goes into SQL. Throws AppError, as the
     // engine does, for a table or column that is not there.
@@ -170,6 +172,7 @@ private:
     bool opened_ = false;
     int sessionGeneration_ = -1;
     QHash<QString, QString> schemaOf_;  // by lower-case table name
+    QHash<QString, QString> tableNames_; // by lower-case table name
     QHash<QString, qint64> seen_;       // the server's count as last seen
     QHash<QString, qint64> versions_;   // what dataVersion() tells
     QSet<QString> unabsorbed_;          // written inside the transaction

@@ -60,7 +60,7 @@ bool DistinctPages::indexed(const QString &column)
             QStringLiteral("SELECT EXISTS (SELECT 1 FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid "
                            "AND a.attnum = i.indkey[0] WHERE i.indrelid = to_regclass(?) AND i.indpred IS NULL "
                            "AND lower(a.attname) = lower(?))"),
-            {quotedName(table_), column});
+            {quotedName(connection_.tableName(table_)), column});
         indexed_ = q.next() && q.value(0).toBool();
         q.finish();
         return *indexed_;
@@ -68,7 +68,7 @@ bool DistinctPages::indexed(const QString &column)
     QSqlQuery q(connection_.database());
     q.setForwardOnly(true);
     QStringList candidates;
-    if (!q.exec(QStringLiteral("PRAGMA index_list(%1)").arg(quotedName(table_))))
+    if (!q.exec(QStringLiteral("PRAGMA index_list(%1)").arg(quotedName(connection_.tableName(table_)))))
         throwEngineError(q.lastError());
     while (q.next()) {
         if (q.value(QStringLiteral("partial")).toInt() == 0)
@@ -100,7 +100,7 @@ std::vector<QVariant> DistinctPages::byIndex(const QString &column, int n)
     QSqlQuery q(connection_.database());
     q.setForwardOnly(true);
     if (!q.prepare(QStringLiteral("SELECT DISTINCT %1 FROM %2%3 ORDER BY %1%4 LIMIT %5")
-                       .arg(c, quotedName(table_), where, Connection::nullsFirst())
+                       .arg(c, quotedName(connection_.tableName(table_)), where, Connection::nullsFirst())
                        .arg(n)))
         throwEngineError(q.lastError());
     if (lastValue_ && !lastValue_->isNull())
@@ -126,7 +126,7 @@ std::vector<QVariant> DistinctPages::byRows(const QString &column, int n)
     QSqlQuery q(connection_.database());
     q.setForwardOnly(true);
     if (!q.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid > ? ORDER BY rowid LIMIT %3")
-                       .arg(quotedName(column), quotedName(table_))
+                       .arg(quotedName(column), quotedName(connection_.tableName(table_)))
                        .arg(kRowsPerRead)))
         throwEngineError(q.lastError());
     std::vector<QVariant> values;

@@ -54,7 +54,7 @@ Plan::Plan(Connection &connection, Listing listing)
         columns_ << table->at(c).name;
         number_ << numberType(table->at(c).type);
         const QString column = quotedName(table->at(c).name);
-        const QString from = quotedName(listing_.table);
+        const QString from = quotedName(connection_.tableName(listing_.table));
         // A short list is kept whole; a long one (a million ticket numbers) is
         // copied once into a temporary table and read from there by key, in
         // the order the engine gave.
@@ -93,7 +93,7 @@ Plan::Plan(Connection &connection, Listing listing)
         source_ = Connection::temporary(quotedName(source_));
         return;
     }
-    source_ = quotedName(listing_.table);
+    source_ = quotedName(connection_.tableName(listing_.table));
     for (const Connection::Column &c : *table) {
         columns_ << c.name;
         number_ << numberType(c.type);

@@ -27,7 +27,7 @@ std::vector<QVariant> ValuePages::after(const std::optional<QVariant> &last, int
     QSqlQuery q(connection_.database());
     q.setForwardOnly(true);
     if (!q.prepare(QStringLiteral("SELECT DISTINCT %1 FROM %2%3 ORDER BY %1%4 LIMIT %5")
-                       .arg(c, quotedName(table_), where, Connection::nullsFirst())
+                       .arg(c, quotedName(connection_.tableName(table_)), where, Connection::nullsFirst())
                        .arg(qMax(n, 0))))
         throwEngineError(q.lastError());
     if (last && !last->isNull())

@@ -138,7 +138,7 @@ void TestArchive::undoPutsTheLinesBack()
     testing::exec(u"insert into xstj (单号, 时间) values ('20240101000000', '2024-01-01 00:00:00')"_s);
     const archive::Sale sale = archive::archiveForPrinting(*connection_, *lines_, *tickets_, *archived_, kHead, kByClock);
     archive::undoArchive(*connection_, *lines_, *tickets_, *archived_, sale.number);
-    QCOMPARE(stored(u"select 单号, 时间, 客户, 品名, 单价, 数量, 金额, 折后 from xsxx order by ID"_s),
+    QCOMPARE(stored(u"select 单号, 时间, 客户, 品名, 单价, 数量, 金额, 折后 from xsxx order by \"ID\""_s),
              (QList<QStringList>{
                  {u"20240305142608"_s, u"2024-03-05 14:26:08"_s, u"王先生"_s, u"农夫山泉矿泉水550ml"_s, u"2"_s,
                   u"3"_s, u"6"_s, u"6"_s},
@@ -160,6 +160,7 @@ void TestArchive::undoPutsTheLinesBack()
 // A line that cannot be summed stops the sale before anything is written.
 void TestArchive::unsummableLineStoresNothing()
 {
+    VELMORA_FILE_ONLY("a number column of the server holds no text");
     testing::exec(u"update xsxx set 金额 = 'abc' where 品名 = '青岛啤酒'"_s);
     lines_->close();
     lines_->open();
@@ -172,34 +173,27 @@ void TestArchive::unsummableLineStoresNothing()
 
 void TestArchive::errorStoresNothing_data()
 {
-    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QString>("when");
     QTest::addColumn<QString>("message");
-    QTest::newRow("writing the ticket")
-        << u"create trigger fail before insert on xstj begin select raise(abort, 'disk I/O error'); end"_s
-        << u"disk I/O error"_s;
+    QTest::newRow("writing the ticket") << u"xstj"_s << u"insert"_s << QString() << u"disk I/O error"_s;
     QTest::newRow("between the first and the second line")
-        << u"create trigger fail before insert on xsmx when new.品名 = '康师傅红烧牛肉面' "
-           "begin select raise(abort, 'disk full'); end"_s
-        << u"disk full"_s;
-    QTest::newRow("after the last line")
-        << u"create trigger fail before insert on xsmx when new.品名 = '青岛啤酒' "
-           "begin select raise(abort, 'disk full'); end"_s
-        << u"disk full"_s;
-    QTest::newRow("marking it as printing")
-        << u"create trigger fail before insert on dyzt begin select raise(abort, 'disk full'); end"_s
-        << u"disk full"_s;
+        << u"xsmx"_s << u"insert"_s << u"new.品名 = '康师傅红烧牛肉面'"_s << u"disk full"_s;
+    QTest::newRow("after the last line") << u"xsmx"_s << u"insert"_s << u"new.品名 = '青岛啤酒'"_s << u"disk full"_s;
+    QTest::newRow("marking it as printing") << u"dyzt"_s << u"insert"_s << QString() << u"disk full"_s;
     QTest::newRow("emptying the working ticket")
-        << u"create trigger fail before delete on xsxx when old.品名 = '青岛啤酒' "
-           "begin select raise(abort, 'database is locked'); end"_s
-        << u"database is locked"_s;
+        << u"xsxx"_s << u"delete"_s << u"old.品名 = '青岛啤酒'"_s << u"database is locked"_s;
 }
 
 void TestArchive::errorStoresNothing()
 {
-    QFETCH(QString, trigger);
+    QFETCH(QString, table);
+    QFETCH(QString, event);
+    QFETCH(QString, when);
     QFETCH(QString, message);
     archived_->open();
-    testing::exec(trigger);
+    testing::makeFailingTrigger(table, event, when, message);
     // The queries read the schema again, with the trigger.
     for (Query *q : {lines_.get(), tickets_.get(), archived_.get()}) {
         q->close();
@@ -226,7 +220,7 @@ void TestArchive::errorStoresNothing()
     QVERIFY(!connection_->inTransaction());
 
     // Mended, the same step archives the ticket once.
-    testing::exec(u"drop trigger fail"_s);
+    testing::dropFailingTrigger(table);
     for (Query *q : {lines_.get(), tickets_.get(), archived_.get()}) {
         q->close();
         q->open();

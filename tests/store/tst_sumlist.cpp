@@ -110,6 +110,10 @@ void TestSumList::storedLines()
 {
     QFETCH(QVariantList, amounts);
     QFETCH(QString, total);
+    for (const QVariant &a : amounts) {
+        if (a.typeId() == QMetaType::QString)
+            VELMORA_FILE_ONLY("a number column of the server holds no text");
+    }
 
     for (const QVariant &a : amounts)
         storeLine(1, a, 2);
