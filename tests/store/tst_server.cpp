@@ -3,7 +3,11 @@
 // connection, another till's lock. Runs against the server VELMORA_TEST_PG
 // names (scripts/test.sh starts one); skips without it.
 #include "base/AppError.h"
+#include "store/Archive.h"
+#include "store/Connection.h"
+#include "store/Idioms.h"
 #include "store/Server.h"
+#include "store/Transaction.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -49,6 +53,8 @@ private slots:
     void ticketNumbers_data();
     void ticketNumbers();
     void twoTillsInOneSecond();
+    void oneProductLearntByTwoTills();
+    void clearingWaitsForAnotherTillsArchive();
 
 private:
     store::ServerSettings till(int n) const { return {server_ + u" dbname="_s + db_, n}; }
@@ -330,4 +336,61 @@ void TestServer::twoTillsInOneSecond()
 }
 
 QTEST_GUILESS_MAIN(TestServer)
+// Two tills learn the same new product at once: the second waits for the
+// first's name lock, then finds the row the first stored and changes it.
+void TestServer::oneProductLearntByTwoTills()
+{
+    store::ServerSession s(till(1), u"till-1"_s);
+    s.open();
+    Connection::useServer(&s);
+    auto other = psql(u"BEGIN; SELECT pg_advisory_xact_lock(hashtext('spxx.品名'), hashtext('雪碧')); "
+                      "INSERT INTO spxx (品名, 单价) VALUES ('雪碧', 3); SELECT pg_sleep(0.5); COMMIT;"_s);
+    QVERIFY(waitFor(u"SELECT count(*) > 0 FROM pg_locks l JOIN pg_stat_activity a USING (pid) "
+                    "WHERE a.application_name = 'psql' AND l.locktype = 'advisory'"_s));
+    int found = -1;
+    {
+        Connection connection;
+        connection.open();
+        Transaction t(connection);
+        idiom::holdText(connection, u"spxx"_s, u"品名"_s, u"雪碧"_s);
+        QSqlQuery q = connection.run(u"SELECT count(*) FROM spxx WHERE 品名 = ?"_s, {u"雪碧"_s});
+        found = q.next() ? q.value(0).toInt() : -1;
+        q.finish();
+        t.commit();
+    }
+    Connection::useServer(nullptr);
+    other->waitForFinished();
+    QCOMPARE(found, 1);
+}
+
+// Deleting the last ticket clears the archived lines only once no ticket is
+// left: a ticket another till is archiving meanwhile is waited for, and
+// keeps its lines.
+void TestServer::clearingWaitsForAnotherTillsArchive()
+{
+    store::ServerSession s(till(1), u"till-1"_s);
+    s.open();
+    Connection::useServer(&s);
+    Connection connection;
+    connection.open();
+    s.run(u"INSERT INTO xsmx (单号, 品名) VALUES ('OLD', '可乐')"_s);
+    auto other = psql(u"BEGIN; INSERT INTO xstj (单号) VALUES ('T2'); INSERT INTO xsmx (单号, 品名) VALUES ('T2', '雪碧'); "
+                      "SELECT pg_sleep(0.5); COMMIT;"_s);
+    QVERIFY(waitFor(u"SELECT count(*) > 0 FROM pg_locks l JOIN pg_stat_activity a USING (pid) "
+                    "WHERE a.application_name = 'psql' AND l.locktype = 'transactionid'"_s));
+    const bool cleared = archive::clearLinesOfNoTicket(connection);
+    other->waitForFinished();
+    QVERIFY(!cleared);
+    QSqlQuery q = admin(u"SELECT string_agg(单号, ',' ORDER BY 单号) FROM xsmx"_s);
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), u"OLD,T2"_s);
+    // With no ticket left at all, the lines go.
+    admin(u"DELETE FROM xstj"_s);
+    QVERIFY(archive::clearLinesOfNoTicket(connection));
+    QSqlQuery left = admin(u"SELECT count(*) FROM xsmx"_s);
+    QVERIFY(left.next());
+    QCOMPARE(left.value(0).toInt(), 0);
+    Connection::useServer(nullptr);
+}
+
 #include "tst_server.moc"
