@@ -13,6 +13,11 @@
 //       starts, shows the login and waits; "quit" on stdin (or its end)
 //       gives the login up, so the program ends as a cashier ends it.
 //
+// The environment variable VELMORA_TILL_CLOCK=<yyyy-MM-dd hh:mm:ss> stops
+// the program's clock at that second (start; sales numbers each ticket by a
+// second of its own). Without it the clock stands at the first ticket's
+// second.
+//
 // One line per event, written straight to the pipe (a kill loses nothing
 // written before it):
 //   S                 start begins (before the database is opened)
@@ -200,8 +205,12 @@ int main(int argc, char **argv)
     QLocale::setDefault(QLocale::c());
     const QStringList args = QCoreApplication::arguments();
     const bool sales = args.value(1) == "sales"_L1;
-    if (!sales && args.value(1) != "start"_L1) {
-        std::fprintf(stderr, "usage: velmora_till sales <first ticket> <seed> [tickets] [copies] | start\n");
+    const QDateTime clock =
+        QDateTime::fromString(qEnvironmentVariable("VELMORA_TILL_CLOCK"), u"yyyy-MM-dd hh:mm:ss"_s);
+    if ((!sales && args.value(1) != "start"_L1)
+        || (qEnvironmentVariableIsSet("VELMORA_TILL_CLOCK") && !clock.isValid())) {
+        std::fprintf(stderr, "usage: [VELMORA_TILL_CLOCK='yyyy-MM-dd hh:mm:ss'] velmora_till "
+                             "sales <first ticket> <seed> [tickets] [copies] | start\n");
         return 2;
     }
     const int first = args.value(2).toInt();
@@ -221,7 +230,7 @@ int main(int argc, char **argv)
         return p.buttons == msg::Buttons::YesNo ? msg::Answer::Yes : msg::Answer::Ok;
     });
     print::setPrinter(std::make_unique<PdfPrinter>());
-    appclock::setSource([t = till::ticketTime(first)] { return t; });
+    appclock::setSource([t = clock.isValid() && !sales ? clock : till::ticketTime(first)] { return t; });
     Driver driver(sales, first, seed, tickets, copies);
     say(u"S"_s);
     const int code = app::run();
