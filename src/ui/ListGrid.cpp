@@ -19,6 +19,11 @@ QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *paren
 {
     rows_ = counted_ ? countRows() : 0;
     connect(&query_, &Query::aboutToReset, this, [this] {
+        // A slot ahead of this model's (the footer's sums) read the list
+        // between a row change's two notices and found it changed elsewhere:
+        // Qt's model cannot reset inside a row change, so the change ends
+        // first, and the reset counts the rows anew.
+        closeOpenChange();
         ++changing_;
         beginResetModel();
     });
@@ -32,16 +37,17 @@ QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *paren
     });
     // Rows that come and go in a list not counted yet are counted with it.
     connect(&query_, &Query::aboutToInsertRows, this, [this](int first, int last) {
-        tracking_ = counted_;
-        if (!tracking_)
+        open_ = counted_ ? Open::Insert : Open::None;
+        if (open_ == Open::None)
             return;
+        openRows_ = last - first + 1;
         ++changing_;
         beginInsertRows({}, first, last);
     });
-    connect(&query_, &Query::rowsInserted, this, [this](int first, int last) {
-        if (!std::exchange(tracking_, false))
+    connect(&query_, &Query::rowsInserted, this, [this](int, int) {
+        if (std::exchange(open_, Open::None) != Open::Insert)
             return;
-        rows_ += last - first + 1;
+        rows_ += openRows_;
         endInsertRows();
         --changing_;
         // The row numbers of the rows after an insertion change too.
@@ -53,14 +59,14 @@ QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *paren
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     });
     connect(&query_, &Query::aboutToRemoveRow, this, [this](int row) {
-        tracking_ = counted_ && row < rows_;
-        if (!tracking_)
+        open_ = counted_ && row < rows_ ? Open::Remove : Open::None;
+        if (open_ == Open::None)
             return;
         ++changing_;
         beginRemoveRows({}, row, row);
     });
     connect(&query_, &Query::rowRemoved, this, [this](int) {
-        if (!std::exchange(tracking_, false))
+        if (std::exchange(open_, Open::None) != Open::Remove)
             return;
         rows_ -= 1;
         endRemoveRows();
@@ -68,6 +74,24 @@ QueryModel::QueryModel(Query &query, QVector<GridColumn> columns, QObject *paren
         if (rows_ > 0)
             emit dataChanged(index(0, 0), index(rows_ - 1, 0));
     });
+}
+
+void QueryModel::closeOpenChange()
+{
+    switch (std::exchange(open_, Open::None)) {
+    case Open::Insert:
+        rows_ += openRows_;
+        endInsertRows();
+        --changing_;
+        break;
+    case Open::Remove:
+        rows_ -= 1;
+        endRemoveRows();
+        --changing_;
+        break;
+    case Open::None:
+        break;
+    }
 }
 
 // The list's length, counted by the database; the rows themselves are read

@@ -44,6 +44,8 @@ public:
 
 private:
     int countRows() const;
+    // Ends a row insertion or removal still between its two notices.
+    void closeOpenChange();
 
     Query &query_;
     QVector<GridColumn> columns_;
@@ -52,7 +54,10 @@ private:
     int changing_ = 0;
     bool shown_ = true;
     bool counted_ = true;
-    bool tracking_ = false; // a row change between its two notices is being followed
+    // A row change between its two notices being followed, and its rows.
+    enum class Open { None, Insert, Remove };
+    Open open_ = Open::None;
+    int openRows_ = 0;
 };
 
 class ListGrid : public QTableView {

@@ -12,6 +12,20 @@
 //   velmora_till start
 //       starts, shows the login and waits; "quit" on stdin (or its end)
 //       gives the login up, so the program ends as a cashier ends it.
+//   velmora_till cashier
+//       logs in as admin, then does what the parent writes on stdin, one
+//       command a line, each after the one before has returned:
+//         type <name>\t<price>\t<quantity>   types a line into the boxes
+//                                            (discount 10), no click
+//         add                                clicks 添加
+//         checkout                           clicks 打印(F5)
+//         quit                               ends the program (so does the
+//                                            end of stdin)
+//
+// The environment variable VELMORA_TILL_CLOCK=<yyyy-MM-dd hh:mm:ss> stops
+// the program's clock at that second (start and cashier; sales numbers each
+// ticket by a second of its own). Without it the clock stands at the first
+// ticket's second.
 //
 // One line per event, written straight to the pipe (a kill loses nothing
 // written before it):
@@ -25,6 +39,9 @@
 //   C <t> <n>         打印(F5) of ticket t with n lines clicked
 //   p <number>        one receipt of that ticket reached the printer
 //   c <t>             the checkout returned, the next ticket shown
+//   D <lines>\t<品名>\t<单价>\t<数量>\t<单号>
+//                     a command of cashier returned: the lines in the grid,
+//                     the line boxes and the ticket number shown
 //   X <text>          the driver saw something wrong
 //   Z                 the tickets asked for are sold
 #include "app/Application.h"
@@ -36,12 +53,14 @@
 #include "support/TestSupport.h"
 #include "support/Till.h"
 #include "ticket/MainUnit.h"
+#include "ui/ListGrid.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QtTest>
@@ -102,10 +121,12 @@ public:
     }
 };
 
+enum class Mode { Start, Sales, Cashier };
+
 class Driver : public QObject {
 public:
-    Driver(bool sales, int firstTicket, quint32 seed, int tickets, int copies)
-        : sales_(sales), ticket_(firstTicket), random_(seed), tickets_(tickets), copies_(copies)
+    Driver(Mode mode, int firstTicket, quint32 seed, int tickets, int copies)
+        : mode_(mode), ticket_(firstTicket), random_(seed), tickets_(tickets), copies_(copies)
     {
         poll_.setInterval(2);
         connect(&poll_, &QTimer::timeout, this, &Driver::step);
@@ -120,38 +141,102 @@ private:
                 return;
             loginSeen_ = true;
             say(u"L"_s);
-            if (sales_) {
+            if (mode_ != Mode::Start) {
                 poll_.stop();
                 if (!testing::pickFromList(LoginForm->ComboBox1, u"admin"_s))
                     say(u"X the login list has no admin"_s);
                 testing::click(LoginForm->SpeedButton1);
                 poll_.start();
-            } else {
-                waitForQuit();
             }
+            readInput();
             return;
         }
         // Logged in once the login's own loop has ended and the main loop runs.
-        if (!sales_ || LoginForm || QApplication::activeModalWidget() || !MainForm || !MainForm->isVisible())
+        if (mode_ == Mode::Start || LoginForm || QApplication::activeModalWidget() || !MainForm
+            || !MainForm->isVisible())
             return;
         poll_.stop();
-        testing::retype(MainForm->ComboBox3, QString::number(copies_));
+        if (mode_ == Mode::Sales) {
+            testing::retype(MainForm->ComboBox3, QString::number(copies_));
+            say(u"R"_s);
+            sell();
+            return;
+        }
         say(u"R"_s);
-        sell();
+        ready_ = true;
+        QTimer::singleShot(0, this, &Driver::runCommands);
     }
 
-    void waitForQuit()
+    // stdin: "quit" at the login for start, the commands of cashier.
+    void readInput()
     {
+        if (mode_ == Mode::Sales)
+            return;
         stdin_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
         connect(stdin_, &QSocketNotifier::activated, this, [this] {
-            char buf[64];
+            char buf[4096];
             const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-            if (n > 0 && !QByteArray(buf, int(n)).contains("quit"))
+            if (n <= 0) {
+                stdin_->setEnabled(false);
+                input_ += "\nquit\n";
+            } else {
+                input_.append(buf, int(n));
+            }
+            if (mode_ == Mode::Start) {
+                if (input_.contains("quit")) {
+                    stdin_->setEnabled(false);
+                    if (LoginForm)
+                        testing::click(LoginForm->SpeedButton2);
+                }
                 return;
-            stdin_->setEnabled(false);
-            if (LoginForm)
-                testing::click(LoginForm->SpeedButton2);
+            }
+            runCommands();
         });
+    }
+
+    // One command after the other; a click that lets events through (a
+    // receipt printing) never starts the next one inside it.
+    void runCommands()
+    {
+        if (!ready_ || running_)
+            return;
+        QScopedValueRollback<bool> guard(running_, true);
+        qsizetype end;
+        while ((end = input_.indexOf('\n')) >= 0) {
+            const QString command = QString::fromUtf8(input_.left(end)).trimmed();
+            input_.remove(0, end + 1);
+            if (command.isEmpty())
+                continue;
+            if (command == "quit"_L1) {
+                ready_ = false;
+                QCoreApplication::exit(0);
+                return;
+            }
+            run(command);
+            // As the cashier sees it: nothing is read from the database here.
+            const TMainForm *f = MainForm;
+            say(u"D %1\t"_s.arg(f->DBGridEh1->model()->rowCount()) + f->ComboBox1->currentText() + u'\t'
+                + f->Edit3->text() + u'\t' + f->Edit4->text() + u'\t' + f->Edit1->text());
+        }
+    }
+
+    void run(const QString &command)
+    {
+        TMainForm *f = MainForm;
+        if (command.startsWith("type "_L1)) {
+            const QStringList parts = command.mid(5).split(u'\t');
+            if (parts.size() != 3) {
+                say(u"X a line is <name>\\t<price>\\t<quantity>: "_s + command);
+                return;
+            }
+            cashier::enterLine(parts[0], parts[1], parts[2], u"10"_s);
+        } else if (command == "add"_L1) {
+            testing::click(f->SpeedButton2);
+        } else if (command == "checkout"_L1) {
+            testing::click(f->SpeedButton6);
+        } else {
+            say(u"X no such command: "_s + command);
+        }
     }
 
     void sell()
@@ -182,13 +267,16 @@ private:
         QCoreApplication::exit(0);
     }
 
-    bool sales_;
+    Mode mode_;
     int ticket_;
     QRandomGenerator random_;
     int tickets_;
     int copies_;
     QTimer poll_;
     bool loginSeen_ = false;
+    bool ready_ = false;   // cashier: logged in, taking commands
+    bool running_ = false; // cashier: a command is running
+    QByteArray input_;
     QSocketNotifier *stdin_ = nullptr;
 };
 
@@ -199,9 +287,15 @@ int main(int argc, char **argv)
     app::Application application(argc, argv);
     QLocale::setDefault(QLocale::c());
     const QStringList args = QCoreApplication::arguments();
-    const bool sales = args.value(1) == "sales"_L1;
-    if (!sales && args.value(1) != "start"_L1) {
-        std::fprintf(stderr, "usage: velmora_till sales <first ticket> <seed> [tickets] [copies] | start\n");
+    const Mode mode = args.value(1) == "sales"_L1 ? Mode::Sales
+                    : args.value(1) == "cashier"_L1 ? Mode::Cashier
+                                                    : Mode::Start;
+    const QDateTime clock =
+        QDateTime::fromString(qEnvironmentVariable("VELMORA_TILL_CLOCK"), u"yyyy-MM-dd hh:mm:ss"_s);
+    if ((mode == Mode::Start && args.value(1) != "start"_L1)
+        || (qEnvironmentVariableIsSet("VELMORA_TILL_CLOCK") && !clock.isValid())) {
+        std::fprintf(stderr, "usage: [VELMORA_TILL_CLOCK='yyyy-MM-dd hh:mm:ss'] velmora_till "
+                             "sales <first ticket> <seed> [tickets] [copies] | start | cashier\n");
         return 2;
     }
     const int first = args.value(2).toInt();
@@ -221,8 +315,8 @@ int main(int argc, char **argv)
         return p.buttons == msg::Buttons::YesNo ? msg::Answer::Yes : msg::Answer::Ok;
     });
     print::setPrinter(std::make_unique<PdfPrinter>());
-    appclock::setSource([t = till::ticketTime(first)] { return t; });
-    Driver driver(sales, first, seed, tickets, copies);
+    appclock::setSource([t = clock.isValid() && mode != Mode::Sales ? clock : till::ticketTime(first)] { return t; });
+    Driver driver(mode, first, seed, tickets, copies);
     say(u"S"_s);
     const int code = app::run();
     print::setPrinter({});

@@ -32,14 +32,15 @@ Line randomLine(QRandomGenerator &random)
     return {name, price, QString::number(1 + random.bounded(5))};
 }
 
-Process::Process(const QStringList &arguments)
+Process::Process(const QStringList &arguments, const QString &folder)
 {
+    const QString where = folder.isEmpty() ? QDir::currentPath() : folder;
     process_.setProgram(QStringLiteral(VELMORA_TILL));
     process_.setArguments(arguments);
-    process_.setWorkingDirectory(QDir::currentPath());
+    process_.setWorkingDirectory(where);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    env.insert(u"HOME"_s, QDir::currentPath());
+    env.insert(u"HOME"_s, where);
     env.insert(u"LANG"_s, u"C.UTF-8"_s);
     env.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
     process_.setProcessEnvironment(env);

@@ -42,9 +42,9 @@ struct Event {
 
 class Process {
 public:
-    // Starts velmora_till with the arguments in the current directory,
-    // offscreen, its desktop folder under the current directory.
-    explicit Process(const QStringList &arguments);
+    // Starts velmora_till with the arguments in the folder (by default the
+    // current directory), offscreen, its home and desktop under that folder.
+    explicit Process(const QStringList &arguments, const QString &folder = QString());
     ~Process();
     Process(const Process &) = delete;
     Process &operator=(const Process &) = delete;

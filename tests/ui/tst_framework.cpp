@@ -114,6 +114,8 @@ private slots:
     void fillPickList();
     void saveDialogAnswersFromTheQueue();
     void gridKeepsDeletesOnTheCursorRow();
+    void gridTakesAListRetakenInsideARowChange_data();
+    void gridTakesAListRetakenInsideARowChange();
     void gridCountsWhenShown_data();
     void gridCountsWhenShown();
     void gridReportsClicksOnItsEmptyArea();
@@ -715,6 +717,61 @@ void TestFramework::gridKeepsDeletesOnTheCursorRow()
         query.remove();
     QCOMPARE(stored(), QStringList());
     QCOMPARE(grid.model()->rowCount(), 0);
+}
+
+void TestFramework::gridTakesAListRetakenInsideARowChange_data()
+{
+    QTest::addColumn<bool>("remove"); // else append
+    QTest::newRow("a row removed") << true;
+    QTest::newRow("a row appended") << false;
+}
+
+// A slot ahead of the grid's (the footer's sums) reads the list while a row
+// of it is being removed or appended, and finds it changed by another
+// program (another till): the list is taken again inside the row's change,
+// and the grid shows the rows as they are then.
+void TestFramework::gridTakesAListRetakenInsideARowChange()
+{
+    QFETCH(bool, remove);
+    testing::TempWorkDir dir;
+    for (const QString &name : {u"a"_s, u"b"_s, u"c"_s})
+        testing::exec(u"insert into xsxx (品名, 数量) values (?, 1)"_s, {name});
+    Connection connection;
+    Query query(connection, store::Listing::all(u"xsxx"_s));
+    query.open();
+    bool elsewhere = false;
+    auto readAfterAnotherProgram = [&] {
+        if (std::exchange(elsewhere, true))
+            return;
+        testing::exec(u"delete from xsxx where 品名 = 'c'"_s);
+        query.recordCount();
+    };
+    QObject::connect(&query, &Query::rowRemoved, &query, readAfterAnotherProgram);
+    QObject::connect(&query, &Query::rowsInserted, &query, readAfterAnotherProgram);
+    ui::ListGrid grid(query, {{u"品名"_s, u"品名"_s, 200, false}, {u"序号"_s, QString(), 45, false}});
+    QAbstractItemModelTester tester(grid.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    grid.resize(400, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+
+    if (remove) {
+        query.first();
+        query.remove();
+    } else {
+        idiom::appendRow(query, {{u"品名"_s, u"e"_s}});
+    }
+    QVERIFY(elsewhere);
+    QStringList stored;
+    for (const QStringList &row : testing::rows(u"select 品名 from xsxx order by ID"_s))
+        stored << row.value(0);
+    // The row removed or appended here, and the one the other program deleted.
+    const QStringList expected = remove ? QStringList{u"b"_s} : QStringList{u"a"_s, u"b"_s, u"e"_s};
+    QCOMPARE(stored, expected);
+    QStringList shown;
+    for (int r = 0; r < grid.model()->rowCount(); ++r)
+        shown << grid.model()->index(r, 0).data().toString();
+    QCOMPARE(shown, stored);
+    QCOMPARE(query.recordCount(), stored.size());
 }
 
 // Tests name the file a cashier would pick, in order; an empty name is a cancel.
