@@ -499,7 +499,13 @@ qint64 Connection::dataVersion(const QString &table)
         const QString key = table.toLower();
         const qint64 n = serverVersion(key);
         const auto seen = seen_.constFind(key);
-        if (seen == seen_.cend() || *seen != n) {
+        if (seen != seen_.cend() && *seen + 1 == n && unabsorbed_.contains(key)
+            && store::ServerSession::active()->inTransaction()) {
+            // This connection's own write inside its transaction (counted
+            // once per transaction), not another's change.
+            seen_.insert(key, n);
+            unabsorbed_.remove(key);
+        } else if (seen == seen_.cend() || *seen != n) {
             seen_.insert(key, n);
             ++versions_[key];
         }
