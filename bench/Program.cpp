@@ -20,6 +20,7 @@
 #include "store/Archive.h"
 #include "store/Backup.h"
 #include "store/Clock.h"
+#include "store/Connection.h"
 #include "ticket/MainUnit.h"
 #include "ui/FileDialog.h"
 #include "ui/ListGrid.h"
@@ -321,16 +322,25 @@ void measureEntry(const Job &job)
     // printer said the receipt printed.
     {
         testing::FakeEscPosPrinter printer;
+        // Beside what the file holds already (a till's [server]), and as it
+        // was afterwards.
         const QString ini = QDir(job.folder).filePath(QStringLiteral("velmora.ini"));
         QFile file(ini);
+        const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        file.close();
         if (printer.address().isEmpty() || !file.open(QIODevice::WriteOnly)) {
             std::fprintf(stderr, "cannot set up the ESC/POS printer\n");
             std::exit(3);
         }
-        file.write(QStringLiteral("[printer]\nkind=escpos\naddress=%1\ndrawer=true\n").arg(printer.address()).toUtf8());
+        file.write(before + QStringLiteral("[printer]\nkind=escpos\naddress=%1\ndrawer=true\n").arg(printer.address()).toUtf8());
         file.close();
         repeat("checkout-escpos", job.runs, timedCheckout);
-        QFile::remove(ini);
+        if (before.isEmpty()) {
+            QFile::remove(ini);
+        } else if (file.open(QIODevice::WriteOnly)) {
+            file.write(before);
+            file.close();
+        }
         const testing::EscPosReader read = printer.reader();
         if (read.receipts.size() != job.runs + 1 || !read.faults.isEmpty()
             || read.commands.count(QStringLiteral("ESC p 0 25 250")) != job.runs + 1) {
@@ -369,8 +379,9 @@ void measureEntry(const Job &job)
 
     // 添加 and the archive step again while backups run beside them, one
     // after another (each begun as the last ended), into 备份 of the folder
-    // measured: what a backup takes from the cashier.
-    {
+    // measured: what a backup takes from the cashier. (A till on a server
+    // makes none.)
+    if (!Connection::onServer()) {
         const QString database = f->ADOConnection1.filePath();
         backup::Runner runner(database, QDir(job.folder).filePath(QStringLiteral("velmora.ini")));
         bool going = true;

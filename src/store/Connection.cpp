@@ -419,8 +419,11 @@ bool Connection::isOpen() const
 
 QSqlDatabase Connection::database() const
 {
-    if (store::ServerSession *server = store::ServerSession::active())
+    if (store::ServerSession *server = store::ServerSession::active()) {
+        // A statement run on it belongs to the read begun.
+        server->startPendingRead();
         return server->database();
+    }
     return QSqlDatabase::database(name_, false);
 }
 
@@ -522,6 +525,12 @@ qint64 Connection::dataVersion(const QString &table)
     return v;
 }
 
+quint64 Connection::snapshotSerial() const
+{
+    store::ServerSession *server = store::ServerSession::active();
+    return server ? server->snapshotSerial() : 0;
+}
+
 quint64 Connection::writeSerial(const QString &table) const
 {
     return writes_.value(table.toLower());
@@ -533,6 +542,7 @@ void Connection::noteWrite(const QString &table)
     if (!onServer())
         return;
     unabsorbed_.insert(table.toLower());
+    store::ServerSession::active()->forgetChangeCounts();
     if (!store::ServerSession::active()->inTransaction())
         absorbOwnWrites();
 }
@@ -600,16 +610,16 @@ bool Connection::sessionCurrent() const
 // per transaction that changed it.
 qint64 Connection::serverVersion(const QString &table)
 {
+    if (!opened_ || !sessionCurrent())
+        open();
     const QString schema = schemaOf_.value(table, QStringLiteral("public"));
-    QSqlQuery q = run(QStringLiteral("SELECT n FROM velmora_versions WHERE tbl = ?"), {schema + QLatin1Char('.') + table});
-    const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
-    q.finish();
-    return n;
+    return store::ServerSession::active()->changeCount(schema + QLatin1Char('.') + tableNames_.value(table, table));
 }
 
 void Connection::absorbOwnWrites()
 {
     const QSet<QString> tables = std::exchange(unabsorbed_, {});
+    store::ServerSession::active()->forgetChangeCounts();
     for (const QString &table : tables) {
         const auto seen = seen_.constFind(table);
         if (seen == seen_.cend())

@@ -118,6 +118,9 @@ public:
     // other programs, other tills) since the last call differ in this
     // number. On data.mdb it is SQLite's data_version, for the whole file.
     qint64 dataVersion(const QString &table);
+    // Bumped whenever a read begins on the server (0 on data.mdb): the
+    // changes are then counted again, as of the state that read sees.
+    quint64 snapshotSerial() const;
     // Writes made through this connection, per table.
     quint64 writeSerial(const QString &table) const;
     void noteWrite(const QString &table);

@@ -36,15 +36,11 @@ bool firstContainingIsEqual(Query &query, const QString &table, const QString &c
         return false;
     const QString t = store::quotedName(table);
     const QString c = store::quotedName(column);
-    QSqlQuery q(query.connection().database());
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE rowid < "
-                                  "(SELECT min(rowid) FROM %1 WHERE %2 = ?) AND %2 %3)")
-                       .arg(t, c, Connection::likeMark())))
-        store::throwEngineError(q.lastError());
-    q.addBindValue(text);
-    q.addBindValue(store::Listing::where(table, column, store::Match::Contains, text).boundValue());
-    const bool read = q.exec() && q.next();
+    QSqlQuery q = query.connection().run(
+        QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE rowid < (SELECT min(rowid) FROM %1 WHERE %2 = ?) AND %2 %3)")
+            .arg(t, c, Connection::likeMark()),
+        {text, store::Listing::where(table, column, store::Match::Contains, text).boundValue()});
+    const bool read = q.next();
     const bool containedBefore = read && q.value(0).toBool();
     const QSqlError e = q.lastError();
     q.finish();

@@ -16,7 +16,17 @@ template <class F> auto RowCache::consistent(F &&read)
         retake();
         retaken_ = true;
     }
-    return read();
+    const quint64 snapshot = connection_.snapshotSerial();
+    auto result = read();
+    // On a server the changes were last counted at an earlier turn of the
+    // event loop; a read that went to the server is checked against the
+    // counts of the state it read, and read again when that state is newer.
+    if (connection_.snapshotSerial() != snapshot && stale()) {
+        retake();
+        retaken_ = true;
+        result = read();
+    }
+    return result;
 }
 
 bool RowCache::stale()

@@ -9,6 +9,9 @@
 #include <QSettings>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
+#include <QCoreApplication>
+#include <QTimer>
 
 namespace store {
 
@@ -182,6 +185,7 @@ void ServerSession::open()
     lost_ = false;
     ++generation_;
     levels_.clear();
+    counts_.clear();
     try {
         // The sums' rule is exact arithmetic the JIT gains nothing on; a
         // lock another till holds is waited for, then told as busy.
@@ -229,21 +233,82 @@ QSqlQuery ServerSession::run(const QString &sql, const QVariantList &values)
         if (v.typeId() == QMetaType::QString && v.toString().contains(QChar(0)))
             throw AppError(QStringLiteral("文字中不能含有空字符(U+0000)"));
     }
+    startPendingRead();
     QSqlDatabase db = database();
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (values.isEmpty()) {
-        if (!q.exec(sql))
-            fail(q.lastError());
-        return q;
-    }
-    if (!q.prepare(sql))
-        fail(q.lastError());
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec())
+    if (!q.exec(values.isEmpty() ? sql : withValues(sql, values)))
         fail(q.lastError());
     return q;
+}
+
+QString ServerSession::withValues(const QString &sql, const QVariantList &values) const
+{
+    const QSqlDriver *driver = database().driver();
+    QString out;
+    out.reserve(sql.size() + 16 * values.size());
+    qsizetype next = 0;
+    QChar quote;
+    for (const QChar c : sql) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (c == QLatin1Char('?')) {
+            if (next >= values.size())
+                throw AppError(QStringLiteral("语句的参数个数不对"));
+            const QVariant &v = values.at(next++);
+            QSqlField field(QString(), v.metaType());
+            field.setValue(v);
+            out += driver->formatValue(field);
+            continue;
+        }
+        out += c;
+    }
+    if (next != values.size())
+        throw AppError(QStringLiteral("语句的参数个数不对"));
+    return out;
+}
+
+void ServerSession::startPendingRead()
+{
+    if (levels_.empty() || !levels_.front().pending)
+        return;
+    Level &level = levels_.front();
+    level.pending = false;
+    QSqlError error;
+    // A read sees one state of every table for as long as it lasts (a count
+    // and the rows it counted).
+    if (!exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ"), &error))
+        fail(error);
+    level.began = true;
+    // The changes are counted again as of this state.
+    ++snapshots_;
+    counts_.clear();
+}
+
+qint64 ServerSession::changeCount(const QString &table)
+{
+    if (counts_.isEmpty()) {
+        QSqlQuery q = run(QStringLiteral("SELECT tbl, n FROM velmora_versions"));
+        QHash<QString, qint64> counts;
+        while (q.next())
+            counts.insert(q.value(0).toString(), q.value(1).toLongLong());
+        q.finish();
+        // Never empty once read, so that a table no one changed yet is not
+        // read again and again.
+        counts.insert(QString(), 0);
+        counts_ = counts;
+        // Read again at the next turn of the event loop: another till's
+        // change shows by then.
+        if (QCoreApplication::instance())
+            QTimer::singleShot(0, QCoreApplication::instance(), [this, alive = std::weak_ptr<int>(alive_)] {
+                if (!alive.expired())
+                    counts_.clear();
+            });
+    }
+    return counts_.value(table);
 }
 
 void ServerSession::noteError(const QSqlError &error)
@@ -269,16 +334,16 @@ void ServerSession::begin(Scope scope)
     Level level;
     level.generation = generation_;
     QSqlError error;
-    if (levels_.empty()) {
+    if (levels_.empty() && scope == Scope::Read) {
+        level.pending = true;
+    } else if (levels_.empty()) {
         level.began = true;
-        // A read sees one state of every table for as long as it lasts (a
-        // count and the rows it counted); a write sees each statement's
-        // latest, and waits for another till's row as a statement does.
-        if (!exec(scope == Scope::Read ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ")
-                                       : QStringLiteral("BEGIN"),
-                  &error))
+        // A write sees each statement's latest, and waits for another
+        // till's row as a statement does.
+        if (!exec(QStringLiteral("BEGIN"), &error))
             fail(error);
     } else if (scope == Scope::Write) {
+        startPendingRead();
         level.savepoint = QStringLiteral("velmora_s%1").arg(levels_.size());
         if (!exec(QStringLiteral("SAVEPOINT ") + level.savepoint, &error))
             fail(error);

@@ -17,10 +17,12 @@
 // the same number is refused; the server frees the number when the program
 // ends in any way, a till that lost power within about a minute through TCP
 // keepalives), and tells a server that went away in the cashier's words.
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -91,6 +93,15 @@ public:
     // Throws AppError when a commit fails; a rollback never throws.
     void end(bool commit);
     bool inTransaction() const { return !levels_.empty(); }
+    // An outermost read begins its transaction with its first statement: a
+    // read answered from what a list holds costs the server nothing.
+    void startPendingRead();
+    quint64 snapshotSerial() const { return snapshots_; }
+
+    // How often each table changed (velmora_versions, by "schema.table"),
+    // read once per turn of the event loop and after each own write.
+    qint64 changeCount(const QString &table);
+    void forgetChangeCounts() { counts_.clear(); }
 
     // The session the program runs on; nullptr on data.mdb.
     static ServerSession *active();
@@ -100,11 +111,21 @@ private:
     [[noreturn]] void fail(const QSqlError &error);
     bool exec(const QString &sql, QSqlError *error);
 
+    // A statement with its values written in, as the driver writes them:
+    // one exchange with the server instead of three (prepare, execute,
+    // deallocate).
+    QString withValues(const QString &sql, const QVariantList &values) const;
+
     struct Level {
         int generation = 0;
         bool began = false;  // the outermost: BEGIN .. COMMIT
+        bool pending = false; // the outermost read, before its first statement
         QString savepoint;   // an inner write
     };
+    QHash<QString, qint64> counts_;
+    quint64 snapshots_ = 0;
+    // Lets a timer the session set know whether the session is still there.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 
     ServerSettings settings_;
     QString name_;

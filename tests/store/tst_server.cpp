@@ -213,12 +213,12 @@ void TestServer::killedProgramFreesItsNumber()
     // as a power cut would end it.
     auto holder = psql({});
     holder->write("SELECT pg_advisory_lock(hashtext('velmora_till'), 3);\n");
-    QVERIFY(waitFor(u"SELECT count(*) = 1 FROM pg_locks WHERE locktype = 'advisory' AND objid = 3 AND granted"_s));
+    QVERIFY(waitFor(u"SELECT count(*) = 1 FROM pg_locks WHERE locktype = 'advisory' AND objid = 3 AND database = (SELECT oid FROM pg_database WHERE datname = current_database()) AND granted"_s));
     store::ServerSession s(till(3), u"till-3"_s);
     QVERIFY(errorOf([&] { s.open(); }).contains(u"已经在另一个程序中使用"_s));
     holder->kill();
     holder->waitForFinished();
-    QVERIFY(waitFor(u"SELECT count(*) = 0 FROM pg_locks WHERE locktype = 'advisory' AND objid = 3"_s));
+    QVERIFY(waitFor(u"SELECT count(*) = 0 FROM pg_locks WHERE locktype = 'advisory' AND objid = 3 AND database = (SELECT oid FROM pg_database WHERE datname = current_database())"_s));
     s.open();
     QVERIFY(s.isOpen());
 }
@@ -228,8 +228,9 @@ void TestServer::connectionEndedByTheServer()
     store::ServerSession s(till(1), u"till-1"_s);
     s.open();
     s.run(u"INSERT INTO xsxx (品名) VALUES ('一')"_s);
+    // Only this case's till: other tests' tills may run beside it.
     QVERIFY(admin(u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                  "WHERE application_name = 'velmora-till-1'"_s)
+                  "WHERE datname = current_database() AND application_name = 'velmora-till-1'"_s)
                 .isActive());
     const QString message = errorOf([&] { s.run(u"INSERT INTO xsxx (品名) VALUES ('二')"_s); });
     QVERIFY2(message.startsWith(u"无法连接数据库服务器"_s), qPrintable(message));
@@ -260,7 +261,7 @@ void TestServer::anotherTillsLock()
     s.run(u"INSERT INTO spxx (品名, 单价) VALUES ('可乐', 3)"_s);
     auto other = psql(u"BEGIN; SELECT * FROM spxx FOR UPDATE; SELECT pg_sleep(%1); COMMIT;"_s.arg(held));
     QVERIFY(waitFor(u"SELECT count(*) > 0 FROM pg_locks l JOIN pg_stat_activity a USING (pid) "
-                    "WHERE a.application_name = 'psql' AND l.locktype = 'transactionid'"_s));
+                    "WHERE a.datname = current_database() AND a.application_name = 'psql' AND l.locktype = 'transactionid'"_s));
     const QString message = errorOf([&] { s.run(u"UPDATE spxx SET 单价 = 4"_s); });
     if (busy)
         QVERIFY2(message.startsWith(u"数据库正忙"_s), qPrintable(message));
@@ -327,7 +328,7 @@ void TestServer::twoTillsInOneSecond()
     // The other till asks for the same second while the first one's sale is
     // being archived: it waits, and moves on once that one is committed.
     auto other = psql(u"SELECT velmora_take_number('%1', true)"_s.arg(second));
-    QVERIFY(waitFor(u"SELECT count(*) > 0 FROM pg_stat_activity WHERE application_name = 'psql' "
+    QVERIFY(waitFor(u"SELECT count(*) > 0 FROM pg_stat_activity WHERE datname = current_database() AND application_name = 'psql' "
                     "AND wait_event_type = 'Lock'"_s));
     one.run(u"COMMIT"_s);
     QVERIFY(other->waitForFinished(10000));
@@ -346,7 +347,7 @@ void TestServer::oneProductLearntByTwoTills()
     auto other = psql(u"BEGIN; SELECT pg_advisory_xact_lock(hashtext('spxx.品名'), hashtext('雪碧')); "
                       "INSERT INTO spxx (品名, 单价) VALUES ('雪碧', 3); SELECT pg_sleep(0.5); COMMIT;"_s);
     QVERIFY(waitFor(u"SELECT count(*) > 0 FROM pg_locks l JOIN pg_stat_activity a USING (pid) "
-                    "WHERE a.application_name = 'psql' AND l.locktype = 'advisory'"_s));
+                    "WHERE a.datname = current_database() AND a.application_name = 'psql' AND l.locktype = 'advisory'"_s));
     int found = -1;
     {
         Connection connection;
@@ -377,7 +378,7 @@ void TestServer::clearingWaitsForAnotherTillsArchive()
     auto other = psql(u"BEGIN; INSERT INTO xstj (单号) VALUES ('T2'); INSERT INTO xsmx (单号, 品名) VALUES ('T2', '雪碧'); "
                       "SELECT pg_sleep(0.5); COMMIT;"_s);
     QVERIFY(waitFor(u"SELECT count(*) > 0 FROM pg_locks l JOIN pg_stat_activity a USING (pid) "
-                    "WHERE a.application_name = 'psql' AND l.locktype = 'transactionid'"_s));
+                    "WHERE a.datname = current_database() AND a.application_name = 'psql' AND l.locktype = 'transactionid'"_s));
     const bool cleared = archive::clearLinesOfNoTicket(connection);
     other->waitForFinished();
     QVERIFY(!cleared);

@@ -140,9 +140,11 @@ template <class F> auto withDb(F &&f)
             if (!db.open())
                 qFatal("side connection failed");
         }
-        QSqlQuery q(db);
-        f(q);
-        q.finish();
+        {
+            QSqlQuery q(db);
+            f(q);
+            q.finish();
+        }
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -194,6 +196,9 @@ QVariant scalar(const QString &sql, const QVariantList &args)
 void exec(const QString &sql, const QVariantList &args)
 {
     withDb([&](QSqlQuery &q) { run(q, sql, args); });
+    // A till sees another's change from the next turn of its event loop on.
+    if (onServer())
+        QCoreApplication::processEvents();
 }
 
 void makeFailingTrigger(const QString &table, const QString &event, const QString &when, const QString &message)
