@@ -283,13 +283,16 @@ void ServerSession::startPendingRead()
     if (!exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ"), &error))
         fail(error);
     level.began = true;
-    // The changes are counted again as of this state.
+    // Counts read before this state began are read again when asked for
+    // inside it.
     ++snapshots_;
-    counts_.clear();
 }
 
 qint64 ServerSession::changeCount(const QString &table)
 {
+    const bool inSnapshot = !levels_.empty() && levels_.front().began;
+    if (inSnapshot && countsSnapshot_ != snapshots_)
+        counts_.clear();
     if (counts_.isEmpty()) {
         QSqlQuery q = run(QStringLiteral("SELECT tbl, n FROM velmora_versions"));
         QHash<QString, qint64> counts;
@@ -300,6 +303,7 @@ qint64 ServerSession::changeCount(const QString &table)
         // read again and again.
         counts.insert(QString(), 0);
         counts_ = counts;
+        countsSnapshot_ = inSnapshot || (!levels_.empty() && levels_.front().began) ? snapshots_ : 0;
         // Read again at the next turn of the event loop: another till's
         // change shows by then.
         if (QCoreApplication::instance())

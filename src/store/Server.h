@@ -124,6 +124,7 @@ private:
     };
     QHash<QString, qint64> counts_;
     quint64 snapshots_ = 0;
+    quint64 countsSnapshot_ = 0; // the state the counts were read in; 0: none
     // Lets a timer the session set know whether the session is still there.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 
