@@ -129,6 +129,26 @@ QSqlQuery runOrThrow(QSqlDatabase &db, const QString &sql)
     return q;
 }
 
+// The tables and columns the program uses that a database lacks, named for
+// the cashier.
+QStringList missingFrom(const QHash<QString, QList<Connection::Column>> &tables)
+{
+    QStringList missing;
+    for (const schema::TableColumns &t : schema::requiredTables()) {
+        const auto found = tables.constFind(t.table.toLower());
+        if (found == tables.cend()) {
+            missing << QStringLiteral("表“%1”").arg(t.table);
+            continue;
+        }
+        for (const QString &c : t.columns) {
+            if (std::none_of(found->cbegin(), found->cend(),
+                             [&](const Connection::Column &col) { return col.name.compare(c, Qt::CaseInsensitive) == 0; }))
+                missing << QStringLiteral("表“%1”的列“%2”").arg(t.table, c);
+        }
+    }
+    return missing;
+}
+
 // The columns of every table of a file, read once per state of its schema.
 struct SchemaSnapshot {
     qint64 version = -1;
@@ -314,21 +334,7 @@ void Connection::readSchema(QSqlDatabase &db)
         db.close();
         refuseToRead(filePath_, e);
     }
-    QStringList missing;
-    for (const schema::TableColumns &t : schema::requiredTables()) {
-        const auto found = tables.constFind(t.table.toLower());
-        if (found == tables.cend()) {
-            missing << QStringLiteral("表“%1”").arg(t.table);
-            continue;
-        }
-        for (const QString &c : t.columns) {
-            const bool has = std::any_of(found->cbegin(), found->cend(), [&](const Column &col) {
-                return col.name.compare(c, Qt::CaseInsensitive) == 0;
-            });
-            if (!has)
-                missing << QStringLiteral("表“%1”的列“%2”").arg(t.table, c);
-        }
-    }
+    const QStringList missing = missingFrom(tables);
     if (!missing.isEmpty()) {
         db.close();
         notOurs(filePath_, QStringLiteral("缺少") + missing.join(QStringLiteral("、")));
@@ -669,19 +675,7 @@ void Connection::openOnServer()
             tables[table].append(Column{q.value(2).toString(), q.value(3).toString(), q.value(4).toBool()});
         }
         q.finish();
-        QStringList missing;
-        for (const schema::TableColumns &t : schema::requiredTables()) {
-            const auto found = tables.constFind(t.table.toLower());
-            if (found == tables.cend()) {
-                missing << QStringLiteral("表“%1”").arg(t.table);
-                continue;
-            }
-            for (const QString &c : t.columns) {
-                if (std::none_of(found->cbegin(), found->cend(),
-                                 [&](const Column &col) { return col.name.compare(c, Qt::CaseInsensitive) == 0; }))
-                    missing << QStringLiteral("表“%1”的列“%2”").arg(t.table, c);
-            }
-        }
+        const QStringList missing = missingFrom(tables);
         if (!missing.isEmpty())
             throw AppError(QStringLiteral("数据库服务器上的数据库不是本程序的：缺少%1(请用 data/schema-pg.sql 建立)")
                                .arg(missing.join(QStringLiteral("、"))));
